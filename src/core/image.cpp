@@ -1,0 +1,63 @@
+#include "core/image.hpp"
+
+#include <cstddef>
+#include <cstdlib>
+
+#include "pixpen.h"
+
+// The record is part of the ABI: callers in other languages declare it
+// themselves, so its layout must never drift.
+static_assert(sizeof(Color) == 3 && alignof(Color) == 1);
+static_assert(offsetof(Color, r) == 0 && offsetof(Color, g) == 1 && offsetof(Color, b) == 2);
+#if UINTPTR_MAX == UINT64_MAX
+static_assert(offsetof(pixpen::Image, pixels) == 0);
+static_assert(offsetof(pixpen::Image, width) == 8);
+static_assert(offsetof(pixpen::Image, height) == 12);
+static_assert(offsetof(pixpen::Image, turtle_x) == 16);
+static_assert(offsetof(pixpen::Image, turtle_y) == 20);
+static_assert(offsetof(pixpen::Image, turtle_angle) == 24);
+static_assert(offsetof(pixpen::Image, turtle_pen_down) == 28);
+static_assert(offsetof(pixpen::Image, turtle_color) == 29);
+static_assert(sizeof(pixpen::Image) == 32);
+#endif
+
+extern "C" {
+
+PIXPEN_API extern const Color WHITE = {255, 255, 255};
+
+PIXPEN_API Image create_image(int width, int height) {
+    const auto count = pixpen::detail::pixel_count(width, height);
+    if (!count) {
+        return nullptr;
+    }
+    auto *image = static_cast<Image>(std::calloc(1, sizeof(pixpen::Image)));
+    if (image == nullptr) {
+        return nullptr;
+    }
+    // calloc(0) may legally return NULL; ask for one byte so an empty image
+    // is never mistaken for a failed allocation.
+    const std::size_t bytes = static_cast<std::size_t>(*count) * sizeof(Color);
+    image->pixels = static_cast<Color *>(std::calloc(bytes == 0 ? 1 : bytes, 1));
+    if (image->pixels == nullptr) {
+        std::free(image);
+        return nullptr;
+    }
+    image->width = width;
+    image->height = height;
+    image->turtle_x = width / 2;
+    image->turtle_y = height / 2;
+    image->turtle_angle = 90;
+    image->turtle_pen_down = true;
+    image->turtle_color = Color{255, 255, 255};
+    return image;
+}
+
+PIXPEN_API void destroy_image(Image image) {
+    if (image == nullptr) {
+        return;
+    }
+    std::free(image->pixels);
+    std::free(image);
+}
+
+} // extern "C"

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "test_support.hpp"
+
+namespace {
+
+using test::make_image;
+
+TEST(Record, LayoutIsTheDocumentedAbi) {
+    EXPECT_EQ(sizeof(Color), 3u);
+    EXPECT_EQ(offsetof(pixpen::Image, pixels), 0u);
+    EXPECT_EQ(offsetof(pixpen::Image, width), 8u);
+    EXPECT_EQ(offsetof(pixpen::Image, height), 12u);
+    EXPECT_EQ(offsetof(pixpen::Image, turtle_x), 16u);
+    EXPECT_EQ(offsetof(pixpen::Image, turtle_y), 20u);
+    EXPECT_EQ(offsetof(pixpen::Image, turtle_angle), 24u);
+    EXPECT_EQ(offsetof(pixpen::Image, turtle_pen_down), 28u);
+    EXPECT_EQ(offsetof(pixpen::Image, turtle_color), 29u);
+    EXPECT_EQ(sizeof(pixpen::Image), 32u);
+}
+
+struct NewImageCase {
+    int width, height;
+    int turtle_x, turtle_y;
+};
+
+void PrintTo(const NewImageCase &c, std::ostream *os) {
+    *os << c.width << " " << c.height << " " << c.turtle_x << " " << c.turtle_y;
+}
+
+class CreateImage : public testing::TestWithParam<NewImageCase> {};
+
+TEST_P(CreateImage, IsBlackWithTheTurtleCentredFacingNorth) {
+    const auto c = GetParam();
+    auto image = make_image(c.width, c.height);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, c.width);
+    EXPECT_EQ(image->height, c.height);
+    EXPECT_EQ(image->turtle_x, c.turtle_x);
+    EXPECT_EQ(image->turtle_y, c.turtle_y);
+    EXPECT_EQ(image->turtle_angle, 90);
+    EXPECT_TRUE(image->turtle_pen_down);
+    EXPECT_TRUE(test::same_color(image->turtle_color, WHITE));
+    ASSERT_NE(image->pixels, nullptr);
+    for (std::uint8_t byte : test::pixel_bytes(image.get())) {
+        ASSERT_EQ(byte, 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, CreateImage,
+                         testing::Values(NewImageCase{5, 3, 2, 1}, NewImageCase{1, 1, 0, 0},
+                                         NewImageCase{0, 0, 0, 0}, NewImageCase{200, 100, 100, 50},
+                                         NewImageCase{7, 0, 3, 0}, NewImageCase{1, 1000, 0, 500}));
+
+TEST(CreateImage, WhiteIsTheTurtleColour) {
+    EXPECT_EQ(WHITE.r, 255);
+    EXPECT_EQ(WHITE.g, 255);
+    EXPECT_EQ(WHITE.b, 255);
+}
+
+TEST(CreateImage, RefusesSizesOutsideTheContract) {
+    const std::pair<int, int> refused[] = {
+        {-1, 1},        {1, -1},      {-5, -5},       {INT_MIN, 1},
+        {65536, 32768}, {INT_MAX, 2}, {46341, 46341}, {INT_MAX, INT_MAX},
+    };
+    for (auto [w, h] : refused) {
+        EXPECT_EQ(create_image(w, h), nullptr) << w << " x " << h;
+    }
+}
+
+bool running_under_a_memory_tool() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+    return true;
+#endif
+#endif
+    const char *preload = std::getenv("LD_PRELOAD");
+    return preload != nullptr && std::strstr(preload, "vgpreload") != nullptr;
+}
+
+// Runs `body` in a child whose address space is capped, so that a large
+// allocation fails for real; the child's exit status is body's result.
+bool succeeds_with_memory_capped(const std::function<bool()> &body) {
+    const pid_t child = fork();
+    if (child == 0) {
+        const rlimit cap{std::size_t{1} << 30, std::size_t{1} << 30};
+        setrlimit(RLIMIT_AS, &cap);
+        _exit(body() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST(CreateImage, ReturnsNullWhenThePixelsCannotBeAllocated) {
+    if (running_under_a_memory_tool()) {
+        GTEST_SKIP() << "address-space caps do not mix with sanitizer or valgrind allocators";
+    }
+    EXPECT_TRUE(succeeds_with_memory_capped([] {
+        Image image = create_image(46340, 46340); // 6.4 GB of pixels
+        destroy_image(image);
+        return image == nullptr;
+    }));
+}
+
+TEST(DestroyImage, AcceptsNull) {
+    destroy_image(nullptr);
+}
+
+// Every exported function must shrug off a NULL handle.
+TEST(NullHandle, EveryOperationIsHarmless) {
+    do_pixel(nullptr, 0, 0, WHITE);
+    do_line(nullptr, 0, 0, 5, 5, WHITE);
+    do_clear(nullptr, WHITE);
+    do_invert(nullptr);
+    do_reverse_rgb(nullptr);
+    turtle_face_north(nullptr);
+    turtle_left(nullptr, 10);
+    turtle_right(nullptr, 10);
+    turtle_pen_up(nullptr);
+    turtle_pen_down(nullptr);
+    turtle_set_color(nullptr, WHITE);
+    EXPECT_FALSE(turtle_set_xy(nullptr, 0, 0));
+    EXPECT_FALSE(turtle_move(nullptr, 0, 0));
+    EXPECT_FALSE(turtle_forward(nullptr, 0));
+    test::TempDir dir;
+    const std::string path = dir.file("never.ppm");
+    EXPECT_FALSE(write_tga(path.c_str(), nullptr));
+    EXPECT_FALSE(write_ppm(path.c_str(), nullptr, true));
+    EXPECT_FALSE(write_ppm(path.c_str(), nullptr, false));
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST(NullHandle, NullFileNamesFailCleanly) {
+    auto image = make_image(2, 2);
+    EXPECT_FALSE(write_tga(nullptr, image.get()));
+    EXPECT_FALSE(write_ppm(nullptr, image.get(), false));
+    EXPECT_EQ(read_tga(nullptr), nullptr);
+    EXPECT_STRNE(get_last_error(), "");
+    EXPECT_EQ(read_ppm(nullptr), nullptr);
+    EXPECT_STRNE(get_last_error(), "");
+}
+
+TEST(EmptyImage, EveryPixelOperationDoesNothing) {
+    auto image = make_image(0, 0);
+    do_pixel(image.get(), 0, 0, WHITE);
+    do_line(image.get(), -3, -3, 3, 3, WHITE);
+    do_clear(image.get(), WHITE);
+    do_invert(image.get());
+    do_reverse_rgb(image.get());
+    EXPECT_FALSE(turtle_forward(image.get(), 0));
+    EXPECT_FALSE(turtle_move(image.get(), 0, 0));
+    EXPECT_TRUE(turtle_set_xy(image.get(), 0, 0));
+}
+
+TEST(ErrorChannel, MessageStaysUntilTheNextFailure) {
+    const std::string missing = "/nonexistent-directory/" + std::string(200, 'x');
+    EXPECT_EQ(read_ppm(missing.c_str()), nullptr);
+    const std::string first = get_last_error();
+    EXPECT_FALSE(first.empty());
+    EXPECT_LE(first.size(), 127u);
+    EXPECT_EQ(get_last_error(), last_error);
+
+    // Successful calls of any kind leave the message alone.
+    test::TempDir dir;
+    auto image = make_image(3, 2);
+    ASSERT_TRUE(write_ppm(dir.file("ok.ppm").c_str(), image.get(), false));
+    test::ImagePtr read_back(read_ppm(dir.file("ok.ppm").c_str()));
+    ASSERT_NE(read_back, nullptr);
+    EXPECT_EQ(first, get_last_error());
+}
+
+} // namespace
