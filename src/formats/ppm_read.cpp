@@ -1,0 +1,155 @@
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <optional>
+
+#include "core/error.hpp"
+#include "core/image.hpp"
+#include "formats/file.hpp"
+#include "formats/limits.hpp"
+#include "formats/ppm_text.hpp"
+#include "pixpen.h"
+
+namespace {
+
+using pixpen::detail::ByteReader;
+using pixpen::detail::DeclaredSize;
+using pixpen::detail::File;
+using pixpen::detail::HeaderNumber;
+using pixpen::detail::read_header_number;
+using pixpen::detail::read_sample;
+using pixpen::detail::scale_sample;
+using pixpen::detail::set_last_error;
+
+constexpr std::int64_t kMaxMaxValue = 65535;
+constexpr std::int64_t kMaxRawMaxValue = 255;
+
+Image fail(const char *message) {
+    set_last_error(message);
+    return nullptr;
+}
+
+struct PpmHeader {
+    bool ascii = false;
+    int width = 0;
+    int height = 0;
+    int max_value = 0;
+};
+
+// Parses magic, width, height and max value, and consumes the single
+// whitespace byte after the max value. Returns the refusal message, or
+// nullptr when the header is acceptable.
+const char *read_header(ByteReader &in, PpmHeader &header) {
+    if (in.get() != 'P') {
+        return "Improperly formatted PPM file";
+    }
+    const int kind = in.get();
+    if (kind != '3' && kind != '6') {
+        return "Only P3 and P6 formats are supported";
+    }
+    header.ascii = kind == '3';
+
+    const HeaderNumber width = read_header_number(in);
+    const HeaderNumber height = width.found ? read_header_number(in) : HeaderNumber{};
+    if (!width.found || !height.found) {
+        return "Unable to read width and height";
+    }
+    if (width.negative) {
+        return "Invalid width, must be >= 0";
+    }
+    if (height.negative) {
+        return "Invalid height, must be >= 0";
+    }
+    if (width.overflow || height.overflow ||
+        !pixpen::detail::pixel_count(width.magnitude, height.magnitude)) {
+        return "Image dimensions too large";
+    }
+    header.width = static_cast<int>(width.magnitude);
+    header.height = static_cast<int>(height.magnitude);
+
+    const HeaderNumber max_value = read_header_number(in);
+    if (!max_value.found) {
+        return "Unable to read max value";
+    }
+    if (max_value.negative || max_value.overflow || max_value.magnitude < 1 ||
+        max_value.magnitude > kMaxMaxValue) {
+        return "Invalid max value, must be between 1 and 65535";
+    }
+    header.max_value = static_cast<int>(max_value.magnitude);
+    if (!header.ascii && header.max_value > kMaxRawMaxValue) {
+        return "Unsupported max value, P6 must be at most 255";
+    }
+    // Exactly one whitespace byte separates the header from the data; end
+    // of file here is left for the data read to judge (0 pixels need none).
+    const int separator = in.get();
+    if (separator != ByteReader::end_of_file && !pixpen::detail::is_space(separator)) {
+        return "Unable to read max value";
+    }
+    return nullptr;
+}
+
+bool read_ascii_pixels(ByteReader &in, Image image, int max_value) {
+    const std::size_t count = pixpen::detail::pixels_of(image);
+    auto *bytes = reinterpret_cast<std::uint8_t *>(image->pixels);
+    for (std::size_t i = 0; i < count * 3; ++i) {
+        const std::optional<int> sample = read_sample(in);
+        if (!sample) {
+            return false;
+        }
+        bytes[i] = scale_sample(*sample, max_value);
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" {
+
+PIXPEN_API Image read_ppm(const char *filename) {
+    File file(filename, "rb");
+    if (!file) {
+        return fail(std::strerror(file.open_error()));
+    }
+    ByteReader in(file.get());
+    if (!in.ready()) {
+        return fail("Out of memory");
+    }
+    PpmHeader header;
+    if (const char *refusal = read_header(in, header)) {
+        return fail(refusal);
+    }
+
+    const char *short_data =
+        header.ascii ? "Error while reading ASCII color value" : "Unable to read pixel data";
+    const auto file_size = file.regular_file_size();
+    const auto bytes_left =
+        file_size ? std::optional(*file_size - std::min(*file_size, in.offset())) : std::nullopt;
+    // Text needs a digit per sample and a separator between samples.
+    const auto min_bytes = [ascii = header.ascii](std::uint64_t n) -> std::uint64_t {
+        return ascii ? (n == 0 ? 0 : 6 * n - 1) : 3 * n;
+    };
+    switch (
+        pixpen::detail::check_declared_size(header.width, header.height, bytes_left, min_bytes)) {
+    case DeclaredSize::too_large:
+        return fail("Image dimensions too large");
+    case DeclaredSize::too_short:
+        return fail(short_data);
+    case DeclaredSize::acceptable:
+        break;
+    }
+
+    Image image = create_image(header.width, header.height);
+    if (image == nullptr) {
+        return fail("Out of memory");
+    }
+    const std::size_t size = pixpen::detail::pixels_of(image) * sizeof(Color);
+    const bool complete = header.ascii ? read_ascii_pixels(in, image, header.max_value)
+                                       : in.read(image->pixels, size) == size;
+    if (!complete) {
+        destroy_image(image);
+        return fail(short_data);
+    }
+    return image;
+}
+
+} // extern "C"

@@ -1,0 +1,184 @@
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#include "core/error.hpp"
+#include "core/image.hpp"
+#include "formats/file.hpp"
+#include "formats/limits.hpp"
+#include "pixpen.h"
+
+namespace {
+
+using pixpen::detail::File;
+using pixpen::detail::set_last_error;
+
+constexpr std::size_t kHeaderSize = 18;
+constexpr std::uint8_t kTrueColor = 2;
+constexpr std::uint8_t kBitsPerPixel = 24;
+constexpr std::uint8_t kTopLeftOrigin = 0x20;
+constexpr int kMaxSide = 0xFFFF;
+
+// The 18-byte file header; multi-byte fields are little-endian on disk.
+struct TargaHeader {
+    std::uint8_t id_length = 0;
+    std::uint8_t color_map_type = 0;
+    std::uint8_t image_type = kTrueColor;
+    std::uint16_t cmap_offset = 0;
+    std::uint16_t cmap_num_entries = 0;
+    std::uint8_t cmap_bpp = 0;
+    std::uint16_t origin_x = 0;
+    std::uint16_t origin_y = 0;
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint8_t bpp = kBitsPerPixel;
+    std::uint8_t image_descriptor = kTopLeftOrigin;
+};
+
+using HeaderBytes = std::array<std::uint8_t, kHeaderSize>;
+
+constexpr void put16(HeaderBytes &bytes, std::size_t at, std::uint16_t value) {
+    bytes[at] = static_cast<std::uint8_t>(value & 0xFF);
+    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+constexpr std::uint16_t get16(const HeaderBytes &bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+}
+
+constexpr HeaderBytes encode(const TargaHeader &h) {
+    HeaderBytes bytes{};
+    bytes[0] = h.id_length;
+    bytes[1] = h.color_map_type;
+    bytes[2] = h.image_type;
+    put16(bytes, 3, h.cmap_offset);
+    put16(bytes, 5, h.cmap_num_entries);
+    bytes[7] = h.cmap_bpp;
+    put16(bytes, 8, h.origin_x);
+    put16(bytes, 10, h.origin_y);
+    put16(bytes, 12, h.width);
+    put16(bytes, 14, h.height);
+    bytes[16] = h.bpp;
+    bytes[17] = h.image_descriptor;
+    return bytes;
+}
+
+constexpr TargaHeader decode(const HeaderBytes &bytes) {
+    TargaHeader h;
+    h.id_length = bytes[0];
+    h.color_map_type = bytes[1];
+    h.image_type = bytes[2];
+    h.cmap_offset = get16(bytes, 3);
+    h.cmap_num_entries = get16(bytes, 5);
+    h.cmap_bpp = bytes[7];
+    h.origin_x = get16(bytes, 8);
+    h.origin_y = get16(bytes, 10);
+    h.width = get16(bytes, 12);
+    h.height = get16(bytes, 14);
+    h.bpp = bytes[16];
+    h.image_descriptor = bytes[17];
+    return h;
+}
+
+// The first feature of the header that we do not read, or nullptr.
+constexpr const char *unsupported_feature(const TargaHeader &h) {
+    if (h.id_length != 0) {
+        return "TGA id field not supported";
+    }
+    if (h.color_map_type != 0) {
+        return "TGA color map not supported";
+    }
+    if (h.image_type != kTrueColor) {
+        return "Unsupported image type, only uncompressed RGB is supported";
+    }
+    if (h.cmap_offset != 0 || h.cmap_num_entries != 0) {
+        return "TGA color map not supported";
+    }
+    if (h.width == 0) {
+        return "Invalid width, must be > 0";
+    }
+    if (h.height == 0) {
+        return "Invalid height, must be > 0";
+    }
+    if (h.bpp != kBitsPerPixel) {
+        return "Unsupported image type, bit depth must be 24";
+    }
+    if (h.image_descriptor != kTopLeftOrigin) {
+        return "Unsupported image format, TGA image descriptor must be 0x20";
+    }
+    return nullptr;
+}
+
+Image fail(const char *message) {
+    set_last_error(message);
+    return nullptr;
+}
+
+} // namespace
+
+extern "C" {
+
+PIXPEN_API bool write_tga(const char *filename, Image image) {
+    // Checked before opening, so a refused image never truncates the file.
+    if (image == nullptr || image->width > kMaxSide || image->height > kMaxSide ||
+        !pixpen::detail::pixel_count(image->width, image->height)) {
+        return false;
+    }
+    File file(filename, "wb");
+    if (!file) {
+        return false;
+    }
+    TargaHeader header;
+    header.width = static_cast<std::uint16_t>(image->width);
+    header.height = static_cast<std::uint16_t>(image->height);
+    const HeaderBytes bytes = encode(header);
+    if (!file.write(bytes.data(), bytes.size())) {
+        return false;
+    }
+    do_reverse_rgb(image);
+    const bool written =
+        file.write(image->pixels, pixpen::detail::pixels_of(image) * sizeof(Color));
+    do_reverse_rgb(image);
+    return file.close() && written;
+}
+
+PIXPEN_API Image read_tga(const char *filename) {
+    File file(filename, "rb");
+    if (!file) {
+        return fail(std::strerror(file.open_error()));
+    }
+    HeaderBytes bytes{};
+    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+        return fail("Unable to read TGA header");
+    }
+    const TargaHeader header = decode(bytes);
+    if (const char *refusal = unsupported_feature(header)) {
+        return fail(refusal);
+    }
+    const auto bytes_left = [&]() -> std::optional<std::uint64_t> {
+        const auto size = file.regular_file_size();
+        return size ? std::optional(*size >= kHeaderSize ? *size - kHeaderSize : 0) : std::nullopt;
+    }();
+    switch (pixpen::detail::check_declared_size(header.width, header.height, bytes_left,
+                                                [](std::uint64_t n) { return 3 * n; })) {
+    case pixpen::detail::DeclaredSize::too_large:
+        return fail("Image dimensions too large");
+    case pixpen::detail::DeclaredSize::too_short:
+        return fail("Unable to read pixel data");
+    case pixpen::detail::DeclaredSize::acceptable:
+        break;
+    }
+    Image image = create_image(header.width, header.height);
+    if (image == nullptr) {
+        return fail("Out of memory");
+    }
+    const std::size_t size = pixpen::detail::pixels_of(image) * sizeof(Color);
+    if (std::fread(image->pixels, 1, size, file.get()) != size) {
+        destroy_image(image);
+        return fail("Unable to read pixel data");
+    }
+    do_reverse_rgb(image);
+    return image;
+}
+
+} // extern "C"
