@@ -155,8 +155,7 @@ PIXPEN_API void turtle_set_color(Image image, Color color);
  * name fails like a file that cannot be opened. */
 
 /* Writes an uncompressed 24-bit top-left TGA. false, without touching the
- * file, if a side exceeds 65535. Swaps red and blue of `image` in place
- * while it runs, and back before returning. */
+ * file, if a side exceeds 65535. `image` is only read, never modified. */
 PIXPEN_API bool write_tga(const char *filename, Image image);
 
 /* Reads an uncompressed 24-bit top-left TGA; every other variant is refused,

@@ -17,14 +17,14 @@ std::optional<std::uint64_t> File::regular_file_size() const noexcept {
 bool ByteReader::refill() noexcept {
     delivered_before_buffer_ += len_;
     pos_ = 0;
-    len_ = std::fread(buffer_.get(), 1, capacity, file_);
+    len_ = std::fread(buffer_, 1, capacity, file_);
     return len_ > 0;
 }
 
 std::size_t ByteReader::read(void *destination, std::size_t size) noexcept {
     auto *out = static_cast<unsigned char *>(destination);
     const std::size_t buffered = std::min(size, len_ - pos_);
-    std::memcpy(out, buffer_.get() + pos_, buffered);
+    std::memcpy(out, buffer_ + pos_, buffered);
     pos_ += buffered;
     std::size_t done = buffered;
     if (done < size) {

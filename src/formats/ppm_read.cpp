@@ -1,3 +1,5 @@
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -88,15 +90,60 @@ const char *read_header(ByteReader &in, PpmHeader &header) {
     return nullptr;
 }
 
+// Samples of one to three digits, the whole of what write_ppm produces, are
+// parsed in place in the reader's buffer, eight bytes at a time; anything
+// else (a sign, a longer number, the last bytes of the buffer, an error)
+// goes through read_sample, one sample at a time, with the same result.
 bool read_ascii_pixels(ByteReader &in, Image image, int max_value) {
-    const std::size_t count = pixpen::detail::pixels_of(image);
+    constexpr int kShortest = 1000; // every value of up to three digits
+    std::array<std::uint8_t, kShortest> scaled{};
+    for (int v = 0; v < kShortest; ++v) {
+        scaled[static_cast<std::size_t>(v)] = scale_sample(v, max_value);
+    }
+    const std::size_t total = pixpen::detail::pixels_of(image) * 3;
     auto *bytes = reinterpret_cast<std::uint8_t *>(image->pixels);
-    for (std::size_t i = 0; i < count * 3; ++i) {
+    std::size_t i = 0;
+    while (i < total) {
+        const unsigned char *const start = in.window();
+        const std::size_t available = in.window_size();
+        // Eight-byte loads must stay inside the buffer.
+        const unsigned char *const limit = start + (available > 16 ? available - 16 : 0);
+        const unsigned char *p = start;
+        while (i < total && p < limit) {
+            if (pixpen::detail::is_space(*p)) {
+                ++p;
+                continue;
+            }
+            std::uint64_t word;
+            std::memcpy(&word, p, sizeof word);
+            if constexpr (std::endian::native == std::endian::big) {
+                word = __builtin_bswap64(word);
+            }
+            // Each byte minus '0' (as xor: digits become 0..9); a byte is a
+            // digit when that is below 10. Carries only leave bytes that are
+            // not digits, so the lowest flagged byte is the first non-digit.
+            const std::uint64_t x = word ^ 0x3030303030303030ULL;
+            const std::uint64_t non_digit =
+                ((x + 0x7676767676767676ULL) | x) & 0x8080808080808080ULL;
+            const int digits = non_digit == 0 ? 8 : std::countr_zero(non_digit) / 8;
+            if (digits == 0 || digits > 3) {
+                break;
+            }
+            // Right-align the digits in bytes 0..2: hundreds, tens, ones.
+            const auto d = static_cast<std::uint32_t>(x) << (8 * (3 - digits));
+            const std::uint32_t value = (d & 0xFF) * 100 + (d >> 8 & 0xFF) * 10 + (d >> 16 & 0xFF);
+            bytes[i++] = scaled[value];
+            p += digits;
+        }
+        in.skip(static_cast<std::size_t>(p - start));
+        if (i == total) {
+            break;
+        }
         const std::optional<int> sample = read_sample(in);
         if (!sample) {
             return false;
         }
-        bytes[i] = scale_sample(*sample, max_value);
+        bytes[i++] = scale_sample(*sample, max_value);
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #include <array>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -11,28 +13,34 @@
 
 namespace {
 
+using pixpen::detail::BlockWriter;
 using pixpen::detail::File;
 
 constexpr int kMaxValue = 255;
 
-// "0".."255" with their lengths, so a P3 line is three copies and no printf.
+// "0 ".."255 " as four-byte words (digits, a space, padding) with their
+// lengths, so a P3 line is three word stores and no printf.
 struct DecimalTable {
-    std::array<std::array<char, 4>, 256> text{};
+    std::array<std::uint32_t, 256> word{};
     std::array<std::uint8_t, 256> length{};
 };
 
 constexpr DecimalTable make_decimal_table() {
     DecimalTable table;
     for (int v = 0; v < 256; ++v) {
-        auto &t = table.text[static_cast<std::size_t>(v)];
+        std::array<std::uint8_t, 4> text{};
         std::uint8_t n = 0;
         if (v >= 100) {
-            t[n++] = static_cast<char>('0' + v / 100);
+            text[n++] = static_cast<std::uint8_t>('0' + v / 100);
         }
         if (v >= 10) {
-            t[n++] = static_cast<char>('0' + v / 10 % 10);
+            text[n++] = static_cast<std::uint8_t>('0' + v / 10 % 10);
         }
-        t[n++] = static_cast<char>('0' + v % 10);
+        text[n++] = static_cast<std::uint8_t>('0' + v % 10);
+        text[n++] = ' ';
+        // Byte k of the word is text[k] in memory order: little-endian.
+        table.word[static_cast<std::size_t>(v)] =
+            static_cast<std::uint32_t>(text[0] | text[1] << 8 | text[2] << 16 | text[3] << 24);
         table.length[static_cast<std::size_t>(v)] = n;
     }
     return table;
@@ -40,38 +48,41 @@ constexpr DecimalTable make_decimal_table() {
 
 constexpr DecimalTable kDecimal = make_decimal_table();
 
-char *put_decimal(char *out, std::uint8_t value) {
-    std::memcpy(out, kDecimal.text[value].data(), 4); // fixed-size copy; the tail is overwritten
+unsigned char *put_decimal(unsigned char *out, std::uint8_t value) {
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(out, &kDecimal.word[value], 4); // the tail past the length is overwritten
+    } else {
+        const std::uint32_t w = kDecimal.word[value];
+        const unsigned char text[4] = {
+            static_cast<unsigned char>(w), static_cast<unsigned char>(w >> 8),
+            static_cast<unsigned char>(w >> 16), static_cast<unsigned char>(w >> 24)};
+        std::memcpy(out, text, 4);
+    }
     return out + kDecimal.length[value];
 }
 
-// Same bytes as fprintf("%d %d %d\n") per pixel, staged through a block.
-bool write_ascii_pixels(File &file, const Color *pixels, std::size_t count) {
-    constexpr std::size_t kBlock = std::size_t{1} << 16;
-    constexpr std::size_t kLongestLine = 12; // "255 255 255\n"
-    // On the heap: callers may run us on threads with small stacks.
-    const std::unique_ptr<char[]> storage(
-        new (std::nothrow) char[kBlock + 4]); // +4: see put_decimal
-    if (storage == nullptr) {
+// The header, then the same bytes as fprintf("%d %d %d\n") per pixel, staged
+// through an aligned block that goes to the file whole.
+bool write_ascii(File &file, const char *header, std::size_t header_size, const Color *pixels,
+                 std::size_t count) {
+    BlockWriter out(file);
+    if (!out.ready()) {
         return false;
     }
-    char *const block = storage.get();
-    char *out = block;
+    unsigned char *cursor = out.begin();
+    std::memcpy(cursor, header, header_size);
+    cursor += header_size;
+    const unsigned char *const block_end = out.block_end();
     for (std::size_t i = 0; i < count; ++i) {
-        if (static_cast<std::size_t>(out - block) > kBlock - kLongestLine) {
-            if (!file.write(block, static_cast<std::size_t>(out - block))) {
-                return false;
-            }
-            out = block;
+        cursor = put_decimal(cursor, pixels[i].r);
+        cursor = put_decimal(cursor, pixels[i].g);
+        cursor = put_decimal(cursor, pixels[i].b);
+        cursor[-1] = '\n'; // in place of the blue value's space
+        if (cursor >= block_end && !out.advance(cursor)) {
+            return false;
         }
-        out = put_decimal(out, pixels[i].r);
-        *out++ = ' ';
-        out = put_decimal(out, pixels[i].g);
-        *out++ = ' ';
-        out = put_decimal(out, pixels[i].b);
-        *out++ = '\n';
     }
-    return file.write(block, static_cast<std::size_t>(out - block));
+    return out.finish(cursor);
 }
 
 } // namespace
@@ -87,12 +98,18 @@ PIXPEN_API bool write_ppm(const char *filename, Image image, bool ascii) {
         return false;
     }
     const std::size_t count = pixpen::detail::pixels_of(image);
-    const bool header_written = std::fprintf(file.get(), "P%c\n%d %d\n%d\n", ascii ? '3' : '6',
-                                             image->width, image->height, kMaxValue) > 0;
-    const bool pixels_written =
-        header_written && (ascii ? write_ascii_pixels(file, image->pixels, count)
-                                 : file.write(image->pixels, count * sizeof(Color)));
-    return file.close() && pixels_written;
+    char header[32];
+    const int header_size =
+        std::snprintf(header, sizeof header, "P%c\n%d %d\n%d\n", ascii ? '3' : '6', image->width,
+                      image->height, kMaxValue);
+    if (header_size <= 0 || static_cast<std::size_t>(header_size) >= sizeof header) {
+        return false;
+    }
+    const auto header_length = static_cast<std::size_t>(header_size);
+    const bool written = ascii ? write_ascii(file, header, header_length, image->pixels, count)
+                               : file.write(header, header_length) &&
+                                     file.write(image->pixels, count * sizeof(Color));
+    return file.close() && written;
 }
 
 } // extern "C"

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -7,10 +8,14 @@
 #include "formats/file.hpp"
 #include "formats/limits.hpp"
 #include "pixpen.h"
+#include "raster/whole_image.hpp"
 
 namespace {
 
+using pixpen::detail::BlockWriter;
+using pixpen::detail::ByteReader;
 using pixpen::detail::File;
+using pixpen::detail::reverse_rgb_copy;
 using pixpen::detail::set_last_error;
 
 constexpr std::size_t kHeaderSize = 18;
@@ -128,17 +133,32 @@ PIXPEN_API bool write_tga(const char *filename, Image image) {
     if (!file) {
         return false;
     }
+    // The pixels are swapped into file order on their way through the staging
+    // block, so the caller's image is never modified.
+    BlockWriter out(file);
+    if (!out.ready()) {
+        return false;
+    }
     TargaHeader header;
     header.width = static_cast<std::uint16_t>(image->width);
     header.height = static_cast<std::uint16_t>(image->height);
     const HeaderBytes bytes = encode(header);
-    if (!file.write(bytes.data(), bytes.size())) {
-        return false;
+    unsigned char *cursor = std::copy(bytes.begin(), bytes.end(), out.begin());
+    const auto *from = reinterpret_cast<const std::uint8_t *>(image->pixels);
+    std::size_t left = pixpen::detail::pixels_of(image) * sizeof(Color);
+    while (left > 0) {
+        // Whole pixels up to the end of the block, overrunning it by at most 2 bytes.
+        const auto room = static_cast<std::size_t>(out.block_end() - cursor);
+        const std::size_t n = std::min(left, (room + 2) / 3 * 3);
+        reverse_rgb_copy(cursor, from, n);
+        cursor += n;
+        from += n;
+        left -= n;
+        if (!out.advance(cursor)) {
+            return false;
+        }
     }
-    do_reverse_rgb(image);
-    const bool written =
-        file.write(image->pixels, pixpen::detail::pixels_of(image) * sizeof(Color));
-    do_reverse_rgb(image);
+    const bool written = out.finish(cursor);
     return file.close() && written;
 }
 
@@ -147,8 +167,13 @@ PIXPEN_API Image read_tga(const char *filename) {
     if (!file) {
         return fail(std::strerror(file.open_error()));
     }
+    ByteReader in(file.get());
+    if (!in.ready()) {
+        return fail("Out of memory");
+    }
     HeaderBytes bytes{};
-    if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size()) {
+    // fill() first: the reader's aligned block then takes the file from offset 0.
+    if (!in.fill() || in.read(bytes.data(), bytes.size()) != bytes.size()) {
         return fail("Unable to read TGA header");
     }
     const TargaHeader header = decode(bytes);
@@ -172,12 +197,34 @@ PIXPEN_API Image read_tga(const char *filename) {
     if (image == nullptr) {
         return fail("Out of memory");
     }
-    const std::size_t size = pixpen::detail::pixels_of(image) * sizeof(Color);
-    if (std::fread(image->pixels, 1, size, file.get()) != size) {
-        destroy_image(image);
-        return fail("Unable to read pixel data");
+    // Block by block from the reader's buffer, swapped into record order on the way.
+    auto *to = reinterpret_cast<std::uint8_t *>(image->pixels);
+    std::size_t left = pixpen::detail::pixels_of(image) * sizeof(Color);
+    while (left > 0) {
+        if (!in.fill()) {
+            destroy_image(image);
+            return fail("Unable to read pixel data");
+        }
+        const std::size_t n = std::min(left, in.window_size() / 3 * 3);
+        if (n > 0) {
+            reverse_rgb_copy(to, in.window(), n);
+            in.skip(n);
+        } else { // a pixel split between two blocks
+            std::uint8_t pixel[3];
+            for (std::uint8_t &byte : pixel) {
+                const int c = in.get();
+                if (c == ByteReader::end_of_file) {
+                    destroy_image(image);
+                    return fail("Unable to read pixel data");
+                }
+                byte = static_cast<std::uint8_t>(c);
+            }
+            reverse_rgb_copy(to, pixel, 3);
+        }
+        const std::size_t done = n > 0 ? n : 3;
+        to += done;
+        left -= done;
     }
-    do_reverse_rgb(image);
     return image;
 }
 

@@ -1,0 +1,609 @@
+// Every exported operation against a baseline that does the least work
+// possible on the same bytes, measured in the same run and in alternation
+// (operation, baseline, baseline, operation, ...), so that drift on a noisy
+// machine hits both. The figure that matters is the ratio of the medians.
+//
+//   pixpen_bench [--quick] [--rounds=N] [--table=FILE] [google benchmark flags]
+//
+// --quick takes fewer rounds; --table writes the summary as a Markdown table.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "pixpen.h"
+#include "raster/line_walk.hpp"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+int g_rounds_small = 41; // per benchmark at 1024 x 1024
+int g_rounds_large = 15; // per benchmark at 4096 x 4096
+fs::path g_dir;
+
+struct Result {
+    std::string operation;
+    std::string size;
+    std::string baseline;
+    double op_ms = 0;
+    double base_ms = 0;
+    double goal = 0; // 0: reported only
+};
+std::vector<Result> g_results;
+
+// ---- memory and data ---------------------------------------------------------
+
+struct PageDeleter {
+    std::size_t size;
+    void operator()(void *p) const {
+        if (p != nullptr) {
+            munmap(p, size);
+        }
+    }
+};
+using PageBuffer = std::unique_ptr<std::uint8_t, PageDeleter>;
+
+// Fresh, page-aligned, untouched memory straight from the kernel.
+std::uint8_t *map_fresh(std::size_t size) {
+    void *p = mmap(nullptr, size == 0 ? 1 : size, PROT_READ | PROT_WRITE,
+                   MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) {
+        std::perror("mmap");
+        std::exit(1);
+    }
+    return static_cast<std::uint8_t *>(p);
+}
+
+// Page-aligned memory holding `bytes`, already faulted in.
+PageBuffer aligned_copy(const std::uint8_t *bytes, std::size_t size) {
+    PageBuffer buffer(map_fresh(size), PageDeleter{size == 0 ? 1 : size});
+    std::memcpy(buffer.get(), bytes, size);
+    return buffer;
+}
+
+std::uint64_t splitmix(std::uint64_t &state) {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+void fill_random(std::uint8_t *bytes, std::size_t size, std::uint64_t seed) {
+    std::uint64_t state = seed;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const std::uint64_t v = splitmix(state);
+        std::memcpy(bytes + i, &v, 8);
+    }
+    for (; i < size; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(splitmix(state));
+    }
+}
+
+struct ImageDeleter {
+    void operator()(pixpen::Image *image) const { destroy_image(image); }
+};
+using ImagePtr = std::unique_ptr<pixpen::Image, ImageDeleter>;
+
+std::size_t byte_size(Image image) {
+    return static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 3;
+}
+
+ImagePtr random_image(int side, std::uint64_t seed) {
+    ImagePtr image(create_image(side, side));
+    fill_random(reinterpret_cast<std::uint8_t *>(image->pixels), byte_size(image.get()), seed);
+    return image;
+}
+
+std::vector<std::uint8_t> read_whole(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in),
+                                     std::istreambuf_iterator<char>());
+}
+
+// ---- baselines -----------------------------------------------------------------
+
+// Open a new file, one fwrite of the bytes, close.
+bool baseline_fwrite(const char *path, const std::uint8_t *bytes, std::size_t size) {
+    std::FILE *f = std::fopen(path, "wb");
+    if (f == nullptr) {
+        return false;
+    }
+    const bool ok = std::fwrite(bytes, 1, size, f) == size;
+    return std::fclose(f) == 0 && ok;
+}
+
+// Fresh page-aligned memory and one fread of the whole file into it.
+std::uint8_t *baseline_fread(const char *path, std::size_t size) {
+    std::uint8_t *memory = map_fresh(size);
+    std::FILE *f = std::fopen(path, "rb");
+    if (f == nullptr) {
+        return nullptr;
+    }
+    const std::size_t got = std::fread(memory, 1, size, f);
+    std::fclose(f);
+    return got == size ? memory : nullptr;
+}
+
+// ---- the alternating timer ---------------------------------------------------
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t n = v.size();
+    return n == 0 ? 0 : (n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2);
+}
+
+struct Timed {
+    std::function<void()> prepare; // untimed, before each run
+    std::function<void()> run;     // timed
+    std::function<void()> finish;  // untimed, after each run
+};
+
+double time_once(const Timed &t) {
+    if (t.prepare) {
+        t.prepare();
+    }
+    const auto start = Clock::now();
+    t.run();
+    const auto stop = Clock::now();
+    if (t.finish) {
+        t.finish();
+    }
+    return std::chrono::duration<double>(stop - start).count();
+}
+
+void alternate(benchmark::State &state, Result result, const Timed &op, const Timed &base) {
+    std::vector<double> op_times;
+    std::vector<double> base_times;
+    bool op_first = true;
+    time_once(op); // warm-up of both, untimed
+    time_once(base);
+    for (auto _ : state) {
+        double t_op = 0;
+        double t_base = 0;
+        if (op_first) {
+            t_op = time_once(op);
+            t_base = time_once(base);
+        } else {
+            t_base = time_once(base);
+            t_op = time_once(op);
+        }
+        op_first = !op_first;
+        op_times.push_back(t_op);
+        base_times.push_back(t_base);
+        state.SetIterationTime(t_op);
+    }
+    result.op_ms = median(op_times) * 1e3;
+    result.base_ms = median(base_times) * 1e3;
+    state.counters["op_ms"] = result.op_ms;
+    state.counters["base_ms"] = result.base_ms;
+    state.counters["ratio"] = result.base_ms > 0 ? result.op_ms / result.base_ms : 0;
+    g_results.push_back(result);
+}
+
+[[noreturn]] void die(const std::string &what) {
+    std::cerr << "pixpen_bench: " << what << " failed\n";
+    std::exit(1);
+}
+
+std::string side_name(int side) {
+    return std::to_string(side) + "x" + std::to_string(side);
+}
+
+double goal_at(int side, double goal) {
+    return side == 4096 ? goal : 0;
+}
+
+// ---- memory-only operations -------------------------------------------------------
+
+// Out of line, so the compiler cannot elide the allocation.
+__attribute__((noinline)) void calloc_free(std::size_t size) {
+    void *p = std::calloc(size, 1);
+    benchmark::DoNotOptimize(p);
+    std::free(p);
+}
+
+void bench_create_destroy(benchmark::State &state, int side) {
+    const std::size_t size = static_cast<std::size_t>(side) * side * 3;
+    alternate(state, {"create_image+destroy_image", side_name(side), "calloc+free", 0, 0, 0},
+              {nullptr, [&] { destroy_image(create_image(side, side)); }, nullptr},
+              {nullptr, [&] { calloc_free(size); }, nullptr});
+}
+
+void bench_whole(benchmark::State &state, int side, const char *name) {
+    ImagePtr image = random_image(side, 1);
+    const std::size_t size = byte_size(image.get());
+    PageBuffer src = aligned_copy(reinterpret_cast<std::uint8_t *>(image->pixels), size);
+    PageBuffer dst = aligned_copy(reinterpret_cast<std::uint8_t *>(image->pixels), size);
+    const std::string op = name;
+    Timed timed_op{nullptr, nullptr, nullptr};
+    Timed timed_base{nullptr, nullptr, nullptr};
+    std::string base_name;
+    double goal = 0;
+    if (op == "do_clear") {
+        timed_op.run = [&] { do_clear(image.get(), Color{12, 34, 56}); };
+        timed_base.run = [&] {
+            std::memset(dst.get(), 0x5A, size);
+            benchmark::ClobberMemory();
+        };
+        base_name = "memset";
+        goal = 1.2;
+    } else {
+        if (op == "do_invert") {
+            timed_op.run = [&] { do_invert(image.get()); };
+        } else {
+            timed_op.run = [&] { do_reverse_rgb(image.get()); };
+        }
+        timed_base.run = [&] {
+            std::memcpy(dst.get(), src.get(), size);
+            benchmark::ClobberMemory();
+        };
+        base_name = "memcpy";
+        goal = 1.0;
+    }
+    alternate(state, {op, side_name(side), base_name, 0, 0, goal_at(side, goal)}, timed_op,
+              timed_base);
+}
+
+// ---- files ---------------------------------------------------------------------------
+
+enum class Format { p6, p3, tga };
+
+bool write_format(Format format, const char *path, Image image) {
+    switch (format) {
+    case Format::p6:
+        return write_ppm(path, image, false);
+    case Format::p3:
+        return write_ppm(path, image, true);
+    case Format::tga:
+        return write_tga(path, image);
+    }
+    return false;
+}
+
+const char *format_name(Format format) {
+    switch (format) {
+    case Format::p6:
+        return "ppm_p6";
+    case Format::p3:
+        return "ppm_p3";
+    case Format::tga:
+        return "tga";
+    }
+    return "";
+}
+
+void bench_write(benchmark::State &state, int side, Format format) {
+    ImagePtr image = random_image(side, 2);
+    const fs::path op_path = g_dir / (std::string("write_") + format_name(format) + ".out");
+    const fs::path base_path = g_dir / "write_baseline.out";
+    // The baseline writes what the writer produces: the pixel bytes for P6 and
+    // TGA (same count as the array), the whole text for P3.
+    if (!write_format(format, op_path.c_str(), image.get())) {
+        die("first write");
+    }
+    const std::vector<std::uint8_t> file = read_whole(op_path);
+    PageBuffer base_bytes(nullptr, PageDeleter{1});
+    std::size_t base_size = 0;
+    std::string base_name;
+    double goal = 0;
+    if (format == Format::p3) {
+        base_bytes = aligned_copy(file.data(), file.size());
+        base_size = file.size();
+        base_name = "fwrite of the text";
+        goal = 2.5;
+    } else {
+        base_size = byte_size(image.get());
+        base_bytes = aligned_copy(file.data() + (file.size() - base_size), base_size);
+        base_name = "fwrite of the pixels";
+        goal = format == Format::p6 ? 1.2 : 1.3;
+    }
+    bool ok = true;
+    alternate(state,
+              {std::string("write_") + format_name(format), side_name(side), base_name, 0, 0,
+               goal_at(side, goal)},
+              {[&] { unlink(op_path.c_str()); },
+               [&] { ok = write_format(format, op_path.c_str(), image.get()) && ok; }, nullptr},
+              {[&] { unlink(base_path.c_str()); },
+               [&] { ok = baseline_fwrite(base_path.c_str(), base_bytes.get(), base_size) && ok; },
+               nullptr});
+    if (!ok || read_whole(op_path) != file) {
+        die(std::string("write_") + format_name(format));
+    }
+    unlink(op_path.c_str());
+    unlink(base_path.c_str());
+}
+
+void bench_read(benchmark::State &state, int side, Format format) {
+    ImagePtr image = random_image(side, 3);
+    const fs::path path = g_dir / (std::string("read_") + format_name(format) + ".in");
+    if (!write_format(format, path.c_str(), image.get())) {
+        die("writing the input");
+    }
+    const std::size_t file_size = fs::file_size(path);
+    Image got = nullptr;
+    std::uint8_t *base_memory = nullptr;
+    bool ok = true;
+    const double goal = format == Format::p6 ? 1.1 : format == Format::tga ? 1.2 : 4.0;
+    alternate(
+        state,
+        {std::string("read_") + format_name(format), side_name(side), "fread of the file", 0, 0,
+         goal_at(side, goal)},
+        {nullptr,
+         [&] { got = format == Format::tga ? read_tga(path.c_str()) : read_ppm(path.c_str()); },
+         [&] {
+             ok = ok && got != nullptr &&
+                  std::memcmp(got->pixels, image->pixels, byte_size(image.get())) == 0;
+             destroy_image(got);
+         }},
+        {nullptr, [&] { base_memory = baseline_fread(path.c_str(), file_size); },
+         [&] {
+             ok = ok && base_memory != nullptr;
+             munmap(base_memory, file_size);
+         }});
+    if (!ok) {
+        die(std::string("read_") + format_name(format));
+    }
+    unlink(path.c_str());
+}
+
+// ---- lines and the turtle ------------------------------------------------------------
+
+struct Line {
+    int x0, y0, x1, y1;
+};
+
+// The plain error-term walk with a direct store, for lines known to be inside.
+__attribute__((noinline)) void inline_walk(Color *pixels, int width, const Line &l, Color c) {
+    int x0 = l.x0, y0 = l.y0;
+    const int dx = std::abs(l.x1 - x0), dy = std::abs(l.y1 - y0);
+    const int sx = x0 < l.x1 ? 1 : -1, sy = y0 < l.y1 ? 1 : -1;
+    int err = dx - dy;
+    for (;;) {
+        pixels[static_cast<std::ptrdiff_t>(y0) * width + x0] = c;
+        if (x0 == l.x1 && y0 == l.y1) {
+            break;
+        }
+        const int e2 = 2 * err;
+        if (e2 > -dy) {
+            err -= dy;
+            x0 += sx;
+        }
+        if (e2 < dx) {
+            err += dx;
+            y0 += sy;
+        }
+    }
+}
+
+void bench_long_lines(benchmark::State &state, int side) {
+    ImagePtr image(create_image(side, side));
+    std::uint64_t seed = 4;
+    std::vector<Line> lines;
+    // Long lines: the ends lie in opposite halves of the image on the major axis.
+    while (lines.size() < 512) {
+        auto pick = [&] { return static_cast<int>(splitmix(seed) % static_cast<unsigned>(side)); };
+        Line l{pick(), pick(), pick(), pick()};
+        if (std::max(std::abs(l.x1 - l.x0), std::abs(l.y1 - l.y0)) >= side / 2) {
+            lines.push_back(l);
+        }
+    }
+    ImagePtr copy(create_image(side, side));
+    const Color c{200, 100, 50};
+    alternate(state,
+              {"do_line (long, inside)", side_name(side), "inline walk", 0, 0, goal_at(side, 1.15)},
+              {nullptr,
+               [&] {
+                   for (const Line &l : lines) {
+                       do_line(image.get(), l.x0, l.y0, l.x1, l.y1, c);
+                   }
+               },
+               nullptr},
+              {nullptr,
+               [&] {
+                   for (const Line &l : lines) {
+                       inline_walk(copy->pixels, side, l, c);
+                   }
+               },
+               nullptr});
+    if (std::memcmp(image->pixels, copy->pixels, byte_size(image.get())) != 0) {
+        die("do_line against the inline walk");
+    }
+}
+
+void bench_far_line(benchmark::State &state) {
+    constexpr int kSide = 1000;
+    constexpr int kRepeat = 1000;
+    const Line l{-1'000'000'000, -999'999'993, 1'000'000'000, 1'000'000'000};
+    ImagePtr image(create_image(kSide, kSide));
+    ImagePtr copy(create_image(kSide, kSide));
+    std::vector<std::uint32_t> visible;
+    const auto segment =
+        pixpen::detail::clip_line(l.x0, l.y0, l.x1, l.y1, pixpen::detail::ClipRect{0, 0, 999, 999});
+    if (!segment) {
+        die("the far line misses the image");
+    }
+    pixpen::detail::for_each_point(*segment, [&](std::int64_t x, std::int64_t y) {
+        visible.push_back(static_cast<std::uint32_t>(y * kSide + x));
+    });
+    const Color c{1, 2, 3};
+    alternate(state,
+              {"do_line (far ends, " + std::to_string(visible.size()) + " visible) x1000",
+               side_name(kSide), "store the visible pixels", 0, 0, 2.0},
+              {nullptr,
+               [&] {
+                   for (int i = 0; i < kRepeat; ++i) {
+                       do_line(image.get(), l.x0, l.y0, l.x1, l.y1, c);
+                   }
+               },
+               nullptr},
+              {nullptr,
+               [&] {
+                   Color *const pixels = copy->pixels;
+                   for (int i = 0; i < kRepeat; ++i) {
+                       for (const std::uint32_t at : visible) {
+                           pixels[at] = c;
+                       }
+                       benchmark::ClobberMemory();
+                   }
+               },
+               nullptr});
+    if (std::memcmp(image->pixels, copy->pixels, byte_size(image.get())) != 0) {
+        die("the far line");
+    }
+}
+
+void bench_turtle(benchmark::State &state, int side) {
+    constexpr int kSteps = 1000;
+    ImagePtr image(create_image(side, side));
+    const int d = side / 4;
+    turtle_left(image.get(), 30);
+    const int x0 = image->turtle_x, y0 = image->turtle_y;
+    turtle_forward(image.get(), d);
+    const int x1 = image->turtle_x, y1 = image->turtle_y;
+    turtle_forward(image.get(), -d);
+    const Color c = image->turtle_color;
+    alternate(state,
+              {"turtle_forward x1000", side_name(side), "do_line of the same segments", 0, 0, 0},
+              {nullptr,
+               [&] {
+                   for (int i = 0; i < kSteps / 2; ++i) {
+                       turtle_forward(image.get(), d);
+                       turtle_forward(image.get(), -d);
+                   }
+               },
+               nullptr},
+              {nullptr,
+               [&] {
+                   for (int i = 0; i < kSteps / 2; ++i) {
+                       do_line(image.get(), x0, y0, x1, y1, c);
+                       do_line(image.get(), x1, y1, x0, y0, c);
+                   }
+               },
+               nullptr});
+}
+
+// ---- driver --------------------------------------------------------------------------
+
+fs::path make_bench_dir() {
+    fs::path root = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+    std::string pattern = (root / "pixpen-bench-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) {
+        pattern = (fs::temp_directory_path() / "pixpen-bench-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            die("mkdtemp");
+        }
+    }
+    return pattern;
+}
+
+void add(const std::string &name, int rounds, std::function<void(benchmark::State &)> fn) {
+    benchmark::RegisterBenchmark(name.c_str(), [fn](benchmark::State &s) { fn(s); })
+        ->UseManualTime()
+        ->Iterations(rounds)
+        ->Unit(benchmark::kMillisecond);
+}
+
+std::string table() {
+    std::ostringstream out;
+    out << "| operation | image | median ms | baseline | baseline ms | ratio | goal |\n"
+        << "|---|---|---:|---|---:|---:|---|\n";
+    char line[512];
+    for (const Result &r : g_results) {
+        const double ratio = r.base_ms > 0 ? r.op_ms / r.base_ms : 0;
+        std::string goal = "reported";
+        if (r.goal > 0) {
+            char g[64];
+            std::snprintf(g, sizeof g, "<= %.2f %s", r.goal, ratio <= r.goal ? "met" : "MISSED");
+            goal = g;
+        }
+        std::snprintf(line, sizeof line, "| %s | %s | %.3f | %s | %.3f | %.2f | %s |\n",
+                      r.operation.c_str(), r.size.c_str(), r.op_ms, r.baseline.c_str(), r.base_ms,
+                      ratio, goal.c_str());
+        out << line;
+    }
+    return out.str();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    std::string table_file;
+    std::vector<char *> rest;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--quick") {
+            g_rounds_small = 11;
+            g_rounds_large = 5;
+        } else if (arg.rfind("--rounds=", 0) == 0) {
+            g_rounds_large = std::max(1, std::atoi(arg.c_str() + 9));
+            g_rounds_small = g_rounds_large * 3;
+        } else if (arg.rfind("--table=", 0) == 0) {
+            table_file = arg.substr(8);
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    int rest_count = static_cast<int>(rest.size());
+    benchmark::Initialize(&rest_count, rest.data());
+    if (benchmark::ReportUnrecognizedArguments(rest_count, rest.data())) {
+        return 2;
+    }
+    // Large blocks always come fresh from the kernel, as the baselines' do,
+    // instead of whatever glibc's adaptive threshold decides after a free.
+    mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    g_dir = make_bench_dir();
+
+    for (int side : {1024, 4096}) {
+        const int rounds = side == 4096 ? g_rounds_large : g_rounds_small;
+        const std::string s = std::string("/").append(std::to_string(side));
+        add("create_destroy" + s, rounds,
+            [side](benchmark::State &st) { bench_create_destroy(st, side); });
+        for (const char *op : {"do_clear", "do_invert", "do_reverse_rgb"}) {
+            add(std::string(op) + s, rounds,
+                [side, op](benchmark::State &st) { bench_whole(st, side, op); });
+        }
+        for (Format f : {Format::p6, Format::tga, Format::p3}) {
+            add(std::string("write_") + format_name(f) + s, rounds,
+                [side, f](benchmark::State &st) { bench_write(st, side, f); });
+            add(std::string("read_") + format_name(f) + s, rounds,
+                [side, f](benchmark::State &st) { bench_read(st, side, f); });
+        }
+        add("do_line_long" + s, rounds,
+            [side](benchmark::State &st) { bench_long_lines(st, side); });
+        add("turtle_forward" + s, rounds, [side](benchmark::State &st) { bench_turtle(st, side); });
+    }
+    add("do_line_far/1000", g_rounds_small, [](benchmark::State &st) { bench_far_line(st); });
+
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::error_code ignored;
+    fs::remove_all(g_dir, ignored);
+
+    const std::string summary = table();
+    std::cout << "\n" << summary;
+    if (!table_file.empty()) {
+        std::ofstream(table_file) << summary;
+    }
+    return 0;
+}
