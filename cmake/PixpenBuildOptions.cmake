@@ -15,3 +15,24 @@ function(pixpen_apply_build_options target)
     endif()
   endif()
 endfunction()
+
+# A static libpixpen.a needs the C++ runtime and libm at the final link. A C++
+# consumer's linker brings the runtime itself, a C consumer's does not, so the
+# libraries that the C++ linker adds beyond the C linker's (e.g. stdc++ and m
+# with GCC) become part of the target's link interface and of pixpen.pc's
+# Libs.private. Sets PIXPEN_RUNTIME_LIBRARIES in the caller's scope.
+function(pixpen_static_runtime_libraries target)
+  set(runtime ${CMAKE_CXX_IMPLICIT_LINK_LIBRARIES})
+  if(runtime AND CMAKE_C_IMPLICIT_LINK_LIBRARIES)
+    list(REMOVE_ITEM runtime ${CMAKE_C_IMPLICIT_LINK_LIBRARIES})
+  endif()
+  if(PIXPEN_MATH_LIBRARY)
+    list(APPEND runtime m)
+  endif()
+  list(REMOVE_DUPLICATES runtime)
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "STATIC_LIBRARY" AND runtime)
+    target_link_libraries(${target} INTERFACE ${runtime})
+  endif()
+  set(PIXPEN_RUNTIME_LIBRARIES "${runtime}" PARENT_SCOPE)
+endfunction()

@@ -1,0 +1,68 @@
+// Reads a PPM or TGA picture, swaps its red and blue channels, frames it, and
+// writes it in the other format:
+//
+//   retouch square_spiral.ppm                -> square_spiral_retouched.tga
+//   retouch line_art_inverted.tga            -> line_art_inverted_retouched.ppm
+//   retouch in.tga out.ppm
+//
+// The format is chosen by the file name's extension (.ppm/.pnm or .tga).
+#include <string>
+
+#include "example_support.hpp"
+
+namespace {
+
+bool ends_with(const std::string &s, const std::string &suffix) {
+    return s.size() >= suffix.size() &&
+           s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool is_ppm(const std::string &name) {
+    return ends_with(name, ".ppm") || ends_with(name, ".pnm");
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: %s INPUT.ppm|INPUT.tga [OUTPUT]\n", argv[0]);
+        return 2;
+    }
+    const std::string input = argv[1];
+    const bool from_ppm = is_ppm(input);
+    if (!from_ppm && !ends_with(input, ".tga")) {
+        std::fprintf(stderr, "%s: expected a .ppm, .pnm or .tga file name\n", input.c_str());
+        return 2;
+    }
+    const std::string output =
+        argc == 3 ? argv[2]
+                  : input.substr(0, input.rfind('.')) + "_retouched" + (from_ppm ? ".tga" : ".ppm");
+
+    example::ImagePtr image(from_ppm ? read_ppm(input.c_str()) : read_tga(input.c_str()));
+    if (!image) {
+        // The readers say why they refused a file.
+        std::fprintf(stderr, "%s: %s\n", input.c_str(), get_last_error());
+        return 1;
+    }
+    Image img = image.get();
+    do_reverse_rgb(img);
+    const int w = img->width;
+    const int h = img->height;
+    for (int inset = 0; inset < 4; ++inset) {
+        const Color gold{230, 190, static_cast<std::uint8_t>(40 * inset)};
+        do_line(img, inset, inset, w - 1 - inset, inset, gold);
+        do_line(img, w - 1 - inset, inset, w - 1 - inset, h - 1 - inset, gold);
+        do_line(img, w - 1 - inset, h - 1 - inset, inset, h - 1 - inset, gold);
+        do_line(img, inset, h - 1 - inset, inset, inset, gold);
+    }
+
+    const bool written =
+        from_ppm ? write_tga(output.c_str(), img) : write_ppm(output.c_str(), img, false);
+    if (!written) {
+        std::fprintf(stderr, "could not write %s\n", output.c_str());
+        return 1;
+    }
+    std::printf("read %s (%d x %d), swapped red and blue, framed it, wrote %s\n", input.c_str(), w,
+                h, output.c_str());
+    return 0;
+}

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Runs every example from BUILD_DIR/examples (default: build) and lists the
+# pictures they wrote there. Build first:
+#
+#   cmake -S . -B build && cmake --build build -j2 && examples/run_examples.sh build
+set -euo pipefail
+build=${1:-build}
+out="$build/examples"
+[[ -x "$out/square_spiral" ]] || {
+  echo "no examples in $out: build with cmake -S . -B $build && cmake --build $build" >&2
+  exit 1
+}
+cd "$out"
+start=$(date +%s.%N)
+./square_spiral
+./koch_snowflake
+./fractal_tree
+./dragon_curve
+./line_art
+./retouch square_spiral.ppm
+./retouch line_art_inverted.tga
+if [[ -e ../libpixpen.so ]] && command -v python3 >/dev/null; then
+  python3 turtle_star.py ../libpixpen.so
+else
+  echo "(turtle_star.py skipped: it needs python3 and the shared libpixpen.so)"
+fi
+echo
+echo "pictures in $(pwd):"
+find . -maxdepth 1 -type f -newermt "@$start" \( -name '*.ppm' -o -name '*.tga' \) -printf '  %-36f %8s bytes\n' | sort
