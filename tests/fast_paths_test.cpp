@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "raster/line_walk.hpp"
+#include "reference_walk.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -252,36 +253,8 @@ TEST(FastFiles, P3ReaderMatchesTheFormattedReadRules) {
 
 // ---- the skipping line walk against the plain walk -----------------------------------
 
-using Point = std::pair<std::int64_t, std::int64_t>;
 using pixpen::detail::ClipRect;
-
-// The plain walk, visiting every point, keeping those inside the clip.
-void plain_walk(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
-                const ClipRect &clip, std::vector<Point> &points) {
-    points.clear();
-    const std::int64_t dx = x1 > x0 ? x1 - x0 : x0 - x1;
-    const std::int64_t dy = y1 > y0 ? y1 - y0 : y0 - y1;
-    const std::int64_t sx = x0 < x1 ? 1 : -1;
-    const std::int64_t sy = y0 < y1 ? 1 : -1;
-    std::int64_t err = dx - dy;
-    for (;;) {
-        if (x0 >= clip.x_min && x0 <= clip.x_max && y0 >= clip.y_min && y0 <= clip.y_max) {
-            points.emplace_back(x0, y0);
-        }
-        if (x0 == x1 && y0 == y1) {
-            return;
-        }
-        const std::int64_t e2 = 2 * err;
-        if (e2 > -dy) {
-            err -= dy;
-            x0 += sx;
-        }
-        if (e2 < dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
-}
+using test::Point;
 
 // Random lines around a small rectangle placed anywhere in the int range,
 // the ends chosen on every side of it so that lines enter, leave, cross
@@ -306,7 +279,7 @@ TEST(FastLineWalk, SkippingWalkEqualsThePlainWalkOnMillionsOfLines) {
         };
         const std::int64_t x0 = pick(clip.x_min, clip.x_max), y0 = pick(clip.y_min, clip.y_max);
         const std::int64_t x1 = pick(clip.x_min, clip.x_max), y1 = pick(clip.y_min, clip.y_max);
-        plain_walk(x0, y0, x1, y1, clip, plain);
+        test::reference_walk(x0, y0, x1, y1, clip, plain);
         skipping.clear();
         if (const auto segment = pixpen::detail::clip_line(x0, y0, x1, y1, clip)) {
             pixpen::detail::for_each_point(

@@ -7,42 +7,14 @@
 #include <vector>
 
 #include "raster/line_walk.hpp"
+#include "reference_walk.hpp"
 #include "test_support.hpp"
 
 namespace {
 
-using Point = std::pair<std::int64_t, std::int64_t>;
 using pixpen::detail::ClipRect;
-
-// The line walk exactly as documented, one step at a time, in 64-bit
-// arithmetic: the reference every faster walk must reproduce.
-std::vector<Point> reference_walk(std::int64_t x0, std::int64_t y0, std::int64_t x1,
-                                  std::int64_t y1, const ClipRect &clip) {
-    const std::int64_t dx = x1 > x0 ? x1 - x0 : x0 - x1;
-    const std::int64_t dy = y1 > y0 ? y1 - y0 : y0 - y1;
-    const std::int64_t sx = x0 < x1 ? 1 : -1;
-    const std::int64_t sy = y0 < y1 ? 1 : -1;
-    std::int64_t err = dx - dy;
-    std::vector<Point> points;
-    for (;;) {
-        if (x0 >= clip.x_min && x0 <= clip.x_max && y0 >= clip.y_min && y0 <= clip.y_max) {
-            points.emplace_back(x0, y0);
-        }
-        if (x0 == x1 && y0 == y1) {
-            break;
-        }
-        const std::int64_t e2 = 2 * err;
-        if (e2 > -dy) {
-            err -= dy;
-            x0 += sx;
-        }
-        if (e2 < dx) {
-            err += dx;
-            y0 += sy;
-        }
-    }
-    return points;
-}
+using test::Point;
+using test::reference_walk;
 
 std::vector<Point> clipped_walk(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
                                 const ClipRect &clip) {

@@ -119,10 +119,15 @@ class BlockWriter {
     static constexpr std::size_t block = std::size_t{1} << 16;
     static constexpr std::size_t slack = 64;
 
+    // Must be made before anything is written to `file`: the stream's own
+    // buffer is switched off, since whole blocks need no second copy and
+    // stdio would otherwise split each one into two writes.
     explicit BlockWriter(File &file) noexcept
         : file_(file),
           storage_(new (std::nothrow) unsigned char[block + slack + kStagingAlignment]),
-          data_(storage_ != nullptr ? align_staging(storage_.get()) : nullptr) {}
+          data_(storage_ != nullptr ? align_staging(storage_.get()) : nullptr) {
+        std::setvbuf(file.get(), nullptr, _IONBF, 0);
+    }
 
     bool ready() const noexcept { return data_ != nullptr; }
     unsigned char *begin() const noexcept { return data_; }

@@ -16,20 +16,15 @@ namespace {
 
 using pixpen::detail::ByteReader;
 using pixpen::detail::DeclaredSize;
+using pixpen::detail::fail_read;
 using pixpen::detail::File;
 using pixpen::detail::HeaderNumber;
 using pixpen::detail::read_header_number;
 using pixpen::detail::read_sample;
 using pixpen::detail::scale_sample;
-using pixpen::detail::set_last_error;
 
 constexpr std::int64_t kMaxMaxValue = 65535;
 constexpr std::int64_t kMaxRawMaxValue = 255;
-
-Image fail(const char *message) {
-    set_last_error(message);
-    return nullptr;
-}
 
 struct PpmHeader {
     bool ascii = false;
@@ -155,15 +150,15 @@ extern "C" {
 PIXPEN_API Image read_ppm(const char *filename) {
     File file(filename, "rb");
     if (!file) {
-        return fail(std::strerror(file.open_error()));
+        return fail_read(std::strerror(file.open_error()));
     }
     ByteReader in(file.get());
     if (!in.ready()) {
-        return fail("Out of memory");
+        return fail_read("Out of memory");
     }
     PpmHeader header;
     if (const char *refusal = read_header(in, header)) {
-        return fail(refusal);
+        return fail_read(refusal);
     }
 
     const char *short_data =
@@ -178,23 +173,23 @@ PIXPEN_API Image read_ppm(const char *filename) {
     switch (
         pixpen::detail::check_declared_size(header.width, header.height, bytes_left, min_bytes)) {
     case DeclaredSize::too_large:
-        return fail("Image dimensions too large");
+        return fail_read("Image dimensions too large");
     case DeclaredSize::too_short:
-        return fail(short_data);
+        return fail_read(short_data);
     case DeclaredSize::acceptable:
         break;
     }
 
     Image image = create_image(header.width, header.height);
     if (image == nullptr) {
-        return fail("Out of memory");
+        return fail_read("Out of memory");
     }
     const std::size_t size = pixpen::detail::pixels_of(image) * sizeof(Color);
     const bool complete = header.ascii ? read_ascii_pixels(in, image, header.max_value)
                                        : in.read(image->pixels, size) == size;
     if (!complete) {
         destroy_image(image);
-        return fail(short_data);
+        return fail_read(short_data);
     }
     return image;
 }

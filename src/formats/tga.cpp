@@ -14,9 +14,9 @@ namespace {
 
 using pixpen::detail::BlockWriter;
 using pixpen::detail::ByteReader;
+using pixpen::detail::fail_read;
 using pixpen::detail::File;
 using pixpen::detail::reverse_rgb_copy;
-using pixpen::detail::set_last_error;
 
 constexpr std::size_t kHeaderSize = 18;
 constexpr std::uint8_t kTrueColor = 2;
@@ -114,11 +114,6 @@ constexpr const char *unsupported_feature(const TargaHeader &h) {
     return nullptr;
 }
 
-Image fail(const char *message) {
-    set_last_error(message);
-    return nullptr;
-}
-
 } // namespace
 
 extern "C" {
@@ -165,20 +160,20 @@ PIXPEN_API bool write_tga(const char *filename, Image image) {
 PIXPEN_API Image read_tga(const char *filename) {
     File file(filename, "rb");
     if (!file) {
-        return fail(std::strerror(file.open_error()));
+        return fail_read(std::strerror(file.open_error()));
     }
     ByteReader in(file.get());
     if (!in.ready()) {
-        return fail("Out of memory");
+        return fail_read("Out of memory");
     }
     HeaderBytes bytes{};
     // fill() first: the reader's aligned block then takes the file from offset 0.
     if (!in.fill() || in.read(bytes.data(), bytes.size()) != bytes.size()) {
-        return fail("Unable to read TGA header");
+        return fail_read("Unable to read TGA header");
     }
     const TargaHeader header = decode(bytes);
     if (const char *refusal = unsupported_feature(header)) {
-        return fail(refusal);
+        return fail_read(refusal);
     }
     const auto bytes_left = [&]() -> std::optional<std::uint64_t> {
         const auto size = file.regular_file_size();
@@ -187,15 +182,15 @@ PIXPEN_API Image read_tga(const char *filename) {
     switch (pixpen::detail::check_declared_size(header.width, header.height, bytes_left,
                                                 [](std::uint64_t n) { return 3 * n; })) {
     case pixpen::detail::DeclaredSize::too_large:
-        return fail("Image dimensions too large");
+        return fail_read("Image dimensions too large");
     case pixpen::detail::DeclaredSize::too_short:
-        return fail("Unable to read pixel data");
+        return fail_read("Unable to read pixel data");
     case pixpen::detail::DeclaredSize::acceptable:
         break;
     }
     Image image = create_image(header.width, header.height);
     if (image == nullptr) {
-        return fail("Out of memory");
+        return fail_read("Out of memory");
     }
     // Block by block from the reader's buffer, swapped into record order on the way.
     auto *to = reinterpret_cast<std::uint8_t *>(image->pixels);
@@ -203,7 +198,7 @@ PIXPEN_API Image read_tga(const char *filename) {
     while (left > 0) {
         if (!in.fill()) {
             destroy_image(image);
-            return fail("Unable to read pixel data");
+            return fail_read("Unable to read pixel data");
         }
         const std::size_t n = std::min(left, in.window_size() / 3 * 3);
         if (n > 0) {
@@ -215,7 +210,7 @@ PIXPEN_API Image read_tga(const char *filename) {
                 const int c = in.get();
                 if (c == ByteReader::end_of_file) {
                     destroy_image(image);
-                    return fail("Unable to read pixel data");
+                    return fail_read("Unable to read pixel data");
                 }
                 byte = static_cast<std::uint8_t>(c);
             }
