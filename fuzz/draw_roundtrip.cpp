@@ -1,0 +1,337 @@
+// Turns arbitrary bytes into a small image and a run of drawing, turtle and
+// whole-image calls with wild arguments (INT_MIN, INT_MAX, huge and negative
+// coordinates and distances), checking each call's contract as it goes; then
+// writes the picture as TGA, P6 and P3 and checks that each reads back equal.
+
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "fuzz_support.hpp"
+#include "pixpen.h"
+
+namespace {
+
+class Input {
+  public:
+    Input(const std::uint8_t *data, std::size_t size) : data_(data), left_(size) {}
+    bool empty() const { return left_ == 0; }
+    std::uint8_t byte() {
+        if (left_ == 0) {
+            return 0;
+        }
+        --left_;
+        return *data_++;
+    }
+    std::int32_t raw32() {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) {
+            v = v << 8 | byte();
+        }
+        return static_cast<std::int32_t>(v);
+    }
+    // An int argument: mostly the values where arithmetic breaks, sometimes
+    // a coordinate near the image, sometimes anything at all.
+    int wild(int span) {
+        switch (byte() % 14) {
+        case 0:
+            return INT_MIN;
+        case 1:
+            return INT_MAX;
+        case 2:
+            return INT_MIN + 1;
+        case 3:
+            return INT_MAX - 1;
+        case 4:
+            return -1;
+        case 5:
+            return 0;
+        case 6:
+            return span;
+        case 7:
+            return -span;
+        case 8:
+            return raw32();
+        case 9:
+            return 1 << 30;
+        case 10:
+            return -(1 << 30);
+        case 11:
+            return (byte() % 2 ? 1 : -1) * 65536 + (byte() % 5) - 2;
+        default:
+            return static_cast<int>(byte() % static_cast<unsigned>(span + 3)) - 1;
+        }
+    }
+    Color color() {
+        const std::uint8_t r = byte();
+        const std::uint8_t g = byte();
+        const std::uint8_t b = byte();
+        return Color{r, g, b};
+    }
+
+  private:
+    const std::uint8_t *data_;
+    std::size_t left_;
+};
+
+struct Snapshot {
+    explicit Snapshot(Image image)
+        : pixels(reinterpret_cast<const std::uint8_t *>(image->pixels),
+                 reinterpret_cast<const std::uint8_t *>(image->pixels) + fuzz::pixel_bytes(image)),
+          turtle(*image) {
+        turtle.pixels = nullptr;
+    }
+    std::vector<std::uint8_t> pixels;
+    pixpen::Image turtle; // the record with its pixel pointer cleared
+};
+
+bool pixels_equal(Image image, const Snapshot &before) {
+    return before.pixels.empty() ||
+           std::memcmp(image->pixels, before.pixels.data(), before.pixels.size()) == 0;
+}
+
+bool record_equal(Image image, const Snapshot &before) {
+    pixpen::Image now = *image;
+    now.pixels = nullptr;
+    return now.width == before.turtle.width && now.height == before.turtle.height &&
+           now.turtle_x == before.turtle.turtle_x && now.turtle_y == before.turtle.turtle_y &&
+           now.turtle_angle == before.turtle.turtle_angle &&
+           now.turtle_pen_down == before.turtle.turtle_pen_down &&
+           now.turtle_color.r == before.turtle.turtle_color.r &&
+           now.turtle_color.g == before.turtle.turtle_color.g &&
+           now.turtle_color.b == before.turtle.turtle_color.b;
+}
+
+bool unchanged(Image image, const Snapshot &before) {
+    return pixels_equal(image, before) && record_equal(image, before);
+}
+
+bool is_pixel(Image image, long long x, long long y) {
+    return x >= 0 && x < image->width && y >= 0 && y < image->height;
+}
+
+Color at(Image image, int x, int y) {
+    return image->pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(image->width) +
+                         static_cast<std::size_t>(x)];
+}
+
+bool same(Color a, Color b) {
+    return a.r == b.r && a.g == b.g && a.b == b.b;
+}
+
+// Every pixel is either as it was or the colour just drawn.
+bool only_painted_with(Image image, const Snapshot &before, Color color) {
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(image->pixels);
+    for (std::size_t i = 0; i < before.pixels.size(); i += 3) {
+        const bool kept = std::memcmp(bytes + i, before.pixels.data() + i, 3) == 0;
+        const bool painted =
+            bytes[i] == color.r && bytes[i + 1] == color.g && bytes[i + 2] == color.b;
+        if (!kept && !painted) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::int32_t wrapped(std::int32_t angle, long long delta) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(angle) +
+                                     static_cast<std::uint32_t>(delta));
+}
+
+void null_handle_calls(int a, int b, Color c) {
+    do_pixel(nullptr, a, b, c);
+    do_line(nullptr, a, b, b, a, c);
+    do_clear(nullptr, c);
+    do_invert(nullptr);
+    do_reverse_rgb(nullptr);
+    FUZZ_CHECK(!turtle_set_xy(nullptr, a, b));
+    FUZZ_CHECK(!turtle_move(nullptr, a, b));
+    FUZZ_CHECK(!turtle_forward(nullptr, a));
+    turtle_face_north(nullptr);
+    turtle_left(nullptr, a);
+    turtle_right(nullptr, b);
+    turtle_pen_up(nullptr);
+    turtle_pen_down(nullptr);
+    turtle_set_color(nullptr, c);
+    FUZZ_CHECK(!write_tga(fuzz::Scratch::get().file("null.tga").c_str(), nullptr));
+    FUZZ_CHECK(!write_ppm(fuzz::Scratch::get().file("null.ppm").c_str(), nullptr, a & 1));
+    destroy_image(nullptr);
+}
+
+void apply(Image image, Input &in) {
+    const int span = image->width > image->height ? image->width : image->height;
+    const Snapshot before(image);
+    switch (in.byte() % 15) {
+    case 0: {
+        const int x = in.wild(span), y = in.wild(span);
+        const Color c = in.color();
+        do_pixel(image, x, y, c);
+        FUZZ_CHECK(record_equal(image, before) && only_painted_with(image, before, c));
+        FUZZ_CHECK(is_pixel(image, x, y) ? same(at(image, x, y), c) : pixels_equal(image, before));
+        break;
+    }
+    case 1: {
+        const int x0 = in.wild(span), y0 = in.wild(span), x1 = in.wild(span), y1 = in.wild(span);
+        const Color c = in.color();
+        do_line(image, x0, y0, x1, y1, c);
+        FUZZ_CHECK(record_equal(image, before) && only_painted_with(image, before, c));
+        FUZZ_CHECK(!is_pixel(image, x0, y0) || same(at(image, x0, y0), c));
+        FUZZ_CHECK(!is_pixel(image, x1, y1) || same(at(image, x1, y1), c));
+        break;
+    }
+    case 2: {
+        const Color c = in.color();
+        do_clear(image, c);
+        FUZZ_CHECK(record_equal(image, before));
+        for (std::size_t i = 0; i < before.pixels.size() / 3; ++i) {
+            FUZZ_CHECK(same(image->pixels[i], c));
+        }
+        break;
+    }
+    case 3: {
+        do_invert(image);
+        FUZZ_CHECK(record_equal(image, before));
+        const auto *bytes = reinterpret_cast<const std::uint8_t *>(image->pixels);
+        for (std::size_t i = 0; i < before.pixels.size(); ++i) {
+            FUZZ_CHECK(bytes[i] == static_cast<std::uint8_t>(255 - before.pixels[i]));
+        }
+        break;
+    }
+    case 4: {
+        do_reverse_rgb(image);
+        FUZZ_CHECK(record_equal(image, before));
+        const auto *bytes = reinterpret_cast<const std::uint8_t *>(image->pixels);
+        for (std::size_t i = 0; i < before.pixels.size(); i += 3) {
+            FUZZ_CHECK(bytes[i] == before.pixels[i + 2] && bytes[i + 1] == before.pixels[i + 1] &&
+                       bytes[i + 2] == before.pixels[i]);
+        }
+        break;
+    }
+    case 5: {
+        const int x = in.wild(span), y = in.wild(span);
+        const bool ok = turtle_set_xy(image, x, y);
+        FUZZ_CHECK(ok == (x >= 0 && x <= image->width && y >= 0 && y <= image->height));
+        FUZZ_CHECK(pixels_equal(image, before));
+        FUZZ_CHECK(ok ? image->turtle_x == x && image->turtle_y == y : record_equal(image, before));
+        break;
+    }
+    case 6: {
+        const int x = in.wild(span), y = in.wild(span);
+        const bool ok = turtle_move(image, x, y);
+        FUZZ_CHECK(ok == is_pixel(image, x, y));
+        if (!ok) {
+            FUZZ_CHECK(unchanged(image, before));
+        } else {
+            FUZZ_CHECK(image->turtle_x == x && image->turtle_y == y);
+            FUZZ_CHECK(only_painted_with(image, before, image->turtle_color));
+            FUZZ_CHECK(image->turtle_pen_down ? same(at(image, x, y), image->turtle_color)
+                                              : pixels_equal(image, before));
+        }
+        break;
+    }
+    case 7: {
+        const int d = in.wild(span);
+        if (!turtle_forward(image, d)) {
+            FUZZ_CHECK(unchanged(image, before));
+        } else {
+            FUZZ_CHECK(is_pixel(image, image->turtle_x, image->turtle_y));
+            FUZZ_CHECK(only_painted_with(image, before, image->turtle_color));
+            // A move never goes further than d along either axis.
+            const long long reach = d < 0 ? -static_cast<long long>(d) : d;
+            FUZZ_CHECK(image->turtle_x - static_cast<long long>(before.turtle.turtle_x) <= reach &&
+                       before.turtle.turtle_x - static_cast<long long>(image->turtle_x) <= reach);
+            FUZZ_CHECK(image->turtle_y - static_cast<long long>(before.turtle.turtle_y) <= reach &&
+                       before.turtle.turtle_y - static_cast<long long>(image->turtle_y) <= reach);
+        }
+        break;
+    }
+    case 8: {
+        const int delta = in.wild(span);
+        turtle_left(image, delta);
+        FUZZ_CHECK(image->turtle_angle == wrapped(before.turtle.turtle_angle, delta));
+        FUZZ_CHECK(pixels_equal(image, before));
+        break;
+    }
+    case 9: {
+        const int delta = in.wild(span);
+        turtle_right(image, delta);
+        FUZZ_CHECK(image->turtle_angle ==
+                   wrapped(before.turtle.turtle_angle, -static_cast<long long>(delta)));
+        FUZZ_CHECK(pixels_equal(image, before));
+        break;
+    }
+    case 10:
+        turtle_face_north(image);
+        FUZZ_CHECK(image->turtle_angle == 90 && pixels_equal(image, before));
+        break;
+    case 11:
+        turtle_pen_up(image);
+        FUZZ_CHECK(!image->turtle_pen_down && pixels_equal(image, before));
+        break;
+    case 12:
+        turtle_pen_down(image);
+        FUZZ_CHECK(image->turtle_pen_down && pixels_equal(image, before));
+        break;
+    case 13: {
+        const Color c = in.color();
+        turtle_set_color(image, c);
+        FUZZ_CHECK(same(image->turtle_color, c) && pixels_equal(image, before));
+        break;
+    }
+    default: {
+        const int a = in.wild(span), b = in.wild(span);
+        null_handle_calls(a, b, in.color());
+        FUZZ_CHECK(unchanged(image, before));
+        break;
+    }
+    }
+}
+
+void check_round_trips(Image image) {
+    auto &scratch = fuzz::Scratch::get();
+    const Snapshot before(image);
+
+    const std::string tga = scratch.file("out.tga");
+    FUZZ_CHECK(write_tga(tga.c_str(), image));
+    FUZZ_CHECK(unchanged(image, before)); // red and blue are swapped back
+    fuzz::poison_last_error();
+    Image back = read_tga(tga.c_str());
+    if (image->width == 0 || image->height == 0) {
+        FUZZ_CHECK(back == nullptr);
+        FUZZ_CHECK(std::strcmp(get_last_error(), image->width == 0
+                                                     ? "Invalid width, must be > 0"
+                                                     : "Invalid height, must be > 0") == 0);
+    } else {
+        FUZZ_CHECK(back != nullptr);
+        FUZZ_CHECK(fuzz::same_pixels(image, back) && fuzz::has_new_turtle(back));
+        destroy_image(back);
+    }
+
+    for (const bool ascii : {false, true}) {
+        const std::string ppm = scratch.file(ascii ? "out_p3.ppm" : "out_p6.ppm");
+        FUZZ_CHECK(write_ppm(ppm.c_str(), image, ascii));
+        FUZZ_CHECK(unchanged(image, before));
+        back = read_ppm(ppm.c_str());
+        FUZZ_CHECK(back != nullptr);
+        FUZZ_CHECK(fuzz::same_pixels(image, back) && fuzz::has_new_turtle(back));
+        destroy_image(back);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+    Input in(data, size);
+    const int width = in.byte() % 17;
+    const int height = in.byte() % 17;
+    Image image = create_image(width, height);
+    FUZZ_CHECK(image != nullptr);
+    for (int calls = 0; calls < 256 && !in.empty(); ++calls) {
+        apply(image, in);
+    }
+    check_round_trips(image);
+    destroy_image(image);
+    return 0;
+}

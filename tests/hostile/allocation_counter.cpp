@@ -1,0 +1,108 @@
+#include "allocation_counter.hpp"
+
+#include <malloc.h>
+
+#include <cstddef>
+
+// glibc's allocator under its internal names, so that our malloc can forward.
+extern "C" {
+void *__libc_malloc(std::size_t size);
+void *__libc_calloc(std::size_t count, std::size_t size);
+void *__libc_realloc(void *pointer, std::size_t size);
+void *__libc_memalign(std::size_t alignment, std::size_t size);
+void __libc_free(void *pointer);
+}
+
+namespace {
+
+// The tests are single-threaded; plain counters are enough.
+bool armed = false;
+bool seen = false;
+long long live = 0;
+long long peak = 0;
+
+void gained(void *pointer) {
+    if (armed && pointer != nullptr) {
+        seen = true;
+        live += static_cast<long long>(malloc_usable_size(pointer));
+        if (live > peak) {
+            peak = live;
+        }
+    }
+}
+
+void released(void *pointer) {
+    if (armed && pointer != nullptr) {
+        live -= static_cast<long long>(malloc_usable_size(pointer));
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+void *malloc(std::size_t size) {
+    void *pointer = __libc_malloc(size);
+    gained(pointer);
+    return pointer;
+}
+
+void *calloc(std::size_t count, std::size_t size) {
+    void *pointer = __libc_calloc(count, size);
+    gained(pointer);
+    return pointer;
+}
+
+void *realloc(void *old, std::size_t size) {
+    released(old);
+    void *pointer = __libc_realloc(old, size);
+    gained(pointer != nullptr ? pointer : (size == 0 ? nullptr : old));
+    return pointer;
+}
+
+void *memalign(std::size_t alignment, std::size_t size) {
+    void *pointer = __libc_memalign(alignment, size);
+    gained(pointer);
+    return pointer;
+}
+
+void *aligned_alloc(std::size_t alignment, std::size_t size) {
+    return memalign(alignment, size);
+}
+
+int posix_memalign(void **out, std::size_t alignment, std::size_t size) {
+    void *pointer = memalign(alignment, size);
+    if (pointer == nullptr) {
+        return 12; // ENOMEM
+    }
+    *out = pointer;
+    return 0;
+}
+
+void free(void *pointer) {
+    released(pointer);
+    __libc_free(pointer);
+}
+
+} // extern "C"
+
+namespace hostile {
+
+void arm_allocation_counter() {
+    live = 0;
+    peak = 0;
+    seen = false;
+    // One allocation of our own proves that the counter is really in the path.
+    armed = true;
+    void *volatile probe = malloc(1);
+    free(probe);
+    live = 0;
+    peak = 0;
+}
+
+AllocationWindow disarm_allocation_counter() {
+    armed = false;
+    return AllocationWindow{seen, peak, live};
+}
+
+} // namespace hostile

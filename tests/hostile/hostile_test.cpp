@@ -1,0 +1,397 @@
+// Hostile files, as a table: every prefix of a valid TGA, P6 and P3 file,
+// huge, negative, overflowing and non-numeric header fields, odd max values,
+// comments everywhere, trailing garbage, and names that are not readable
+// files. For every case: the result, the exact message, no file handle or
+// heap byte left behind, and a peak heap use bounded by the file's size plus
+// the image returned.
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "allocation_counter.hpp"
+#include "pixpen.h"
+#include "test_support.hpp"
+
+namespace {
+
+enum class Reader { tga, ppm };
+
+// Where the case reads from: a temp file holding `bytes`, or something else.
+enum class Source { file, directory, dev_null, missing_200_chars, null_name };
+
+struct Expected {
+    const char *message = nullptr; // the refusal; nullptr when the file is read
+    int width = 0;
+    int height = 0;
+    std::optional<std::string> rgb; // the pixels read, when the case pins them
+};
+
+struct HostileCase {
+    std::string name;
+    Reader reader;
+    std::string bytes;
+    Expected expected;
+    Source source = Source::file;
+};
+
+void PrintTo(const HostileCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+Expected refused(const char *message) {
+    return Expected{message, 0, 0, std::nullopt};
+}
+
+Expected read_as(int width, int height, std::optional<std::string> rgb = std::nullopt) {
+    return Expected{nullptr, width, height, std::move(rgb)};
+}
+
+// ---- valid files and their pixels ------------------------------------------
+
+std::string le16(int v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+}
+
+// id length, colour map type, image type, colour map offset and entries,
+// colour map depth, origin, size, depth, descriptor.
+std::string tga_header(int width, int height, int type = 2, int depth = 24, int descriptor = 0x20,
+                       int id_length = 0) {
+    std::string h;
+    h += static_cast<char>(id_length);
+    h += '\0';
+    h += static_cast<char>(type);
+    h += le16(0) + le16(0) + std::string(1, '\0') + le16(0) + le16(0);
+    h += le16(width) + le16(height);
+    h += static_cast<char>(depth);
+    h += static_cast<char>(descriptor);
+    return h;
+}
+
+// RGB bytes of a 3 x 2 test picture with every channel distinct.
+const std::string kRgb = {'\xFF', '\x00', '\x11', '\x01', '\x16', '\x85', '\x7F', '\x80', '\x81',
+                          '\x00', '\x00', '\x00', '\xFE', '\x0A', '\x0B', '\x04', '\x05', '\x06'};
+
+std::string bgr(const std::string &rgb) {
+    std::string out = rgb;
+    for (std::size_t i = 0; i + 2 < out.size(); i += 3) {
+        std::swap(out[i], out[i + 2]);
+    }
+    return out;
+}
+
+const std::string kTga = tga_header(3, 2) + bgr(kRgb);
+const std::string kP6 = "P6\n3 2\n255\n" + kRgb;
+// The last sample is a single digit, so only the final newline may go.
+const std::string kP3 = "P3\n3 2\n255\n255 0 17\n1 22 133\n127 128 129\n0 0 0\n254 10 11\n4 5 6\n";
+
+// ---- every prefix ------------------------------------------------------------
+
+// A prefix of `whole` shorter than `below` bytes is refused with `message`;
+// the first row that applies wins, and prefixes past every row are read.
+struct PrefixRule {
+    std::size_t below;
+    const char *message;
+};
+
+void add_prefixes(std::vector<HostileCase> &cases, const char *stem, Reader reader,
+                  const std::string &whole, const std::vector<PrefixRule> &rules) {
+    for (std::size_t length = 0; length <= whole.size(); ++length) {
+        Expected expected = read_as(3, 2, kRgb);
+        for (const PrefixRule &rule : rules) {
+            if (length < rule.below) {
+                expected = refused(rule.message);
+                break;
+            }
+        }
+        cases.push_back({std::string(stem) + "_prefix_" + std::to_string(length), reader,
+                         whole.substr(0, length), expected});
+    }
+}
+
+// ---- the table ---------------------------------------------------------------
+
+std::vector<HostileCase> hostile_cases() {
+    using R = Reader;
+    std::vector<HostileCase> c;
+
+    add_prefixes(c, "tga", R::tga, kTga,
+                 {{18, "Unable to read TGA header"}, {kTga.size(), "Unable to read pixel data"}});
+    add_prefixes(c, "p6", R::ppm, kP6,
+                 {{1, "Improperly formatted PPM file"},
+                  {2, "Only P3 and P6 formats are supported"},
+                  {6, "Unable to read width and height"}, // "P6", "P6\n", "P6\n3", "P6\n3 "
+                  {8, "Unable to read max value"},        // "P6\n3 2", "P6\n3 2\n"
+                  {kP6.size(), "Unable to read pixel data"}});
+    add_prefixes(c, "p3", R::ppm, kP3,
+                 {{1, "Improperly formatted PPM file"},
+                  {2, "Only P3 and P6 formats are supported"},
+                  {6, "Unable to read width and height"},
+                  {8, "Unable to read max value"},
+                  {kP3.size() - 1, "Error while reading ASCII color value"}});
+
+    const std::string px = "\x01\x02\x03";
+    const char *kTooLarge = "Image dimensions too large";
+    const char *kNoSize = "Unable to read width and height";
+    const char *kNoMax = "Unable to read max value";
+    const char *kBadMax = "Invalid max value, must be between 1 and 65535";
+    const char *kShortP6 = "Unable to read pixel data";
+    const char *kShortP3 = "Error while reading ASCII color value";
+    const std::vector<HostileCase> table = {
+        // TGA headers declaring the impossible or the unsupported.
+        {"tga_65535x65535", R::tga, tga_header(65535, 65535) + px, refused(kTooLarge)},
+        {"tga_65535x32769_just_over_int", R::tga, tga_header(65535, 32769) + px,
+         refused(kTooLarge)},
+        {"tga_65535x32768_fits_but_short", R::tga, tga_header(65535, 32768) + px,
+         refused(kShortP6)},
+        {"tga_1x1_header_only", R::tga, tga_header(1, 1), refused(kShortP6)},
+        {"tga_width_0", R::tga, tga_header(0, 2) + px, refused("Invalid width, must be > 0")},
+        {"tga_height_0", R::tga, tga_header(2, 0) + px, refused("Invalid height, must be > 0")},
+        {"tga_id_length_255", R::tga, tga_header(1, 1, 2, 24, 0x20, 255) + px,
+         refused("TGA id field not supported")},
+        {"tga_type_0_no_data", R::tga, tga_header(1, 1, 0) + px,
+         refused("Unsupported image type, only uncompressed RGB is supported")},
+        {"tga_type_255", R::tga, tga_header(1, 1, 255) + px,
+         refused("Unsupported image type, only uncompressed RGB is supported")},
+        {"tga_depth_0", R::tga, tga_header(1, 1, 2, 0) + px,
+         refused("Unsupported image type, bit depth must be 24")},
+        {"tga_depth_255", R::tga, tga_header(1, 1, 2, 255) + px,
+         refused("Unsupported image type, bit depth must be 24")},
+        {"tga_descriptor_ff", R::tga, tga_header(1, 1, 2, 24, 0xFF) + px,
+         refused("Unsupported image format, TGA image descriptor must be 0x20")},
+        {"tga_trailing_garbage", R::tga, kTga + "garbage\xFF", read_as(3, 2, kRgb)},
+        {"tga_all_ff_header", R::tga, std::string(18, '\xFF') + px,
+         refused("TGA id field not supported")},
+
+        // PPM sizes: huge, at the int limit, negative, overflowing, not numbers.
+        {"p6_46341_squared", R::ppm, "P6 46341 46341 255\n" + px, refused(kTooLarge)},
+        {"p6_46340_squared_short", R::ppm, "P6 46340 46340 255\n" + px, refused(kShortP6)},
+        {"p3_46340_squared_short", R::ppm, "P3 46340 46340 255\n1 2 3\n", refused(kShortP3)},
+        {"p6_int_max_by_1_short", R::ppm, "P6 2147483647 1 255\n" + px, refused(kShortP6)},
+        {"p6_int_max_by_2", R::ppm, "P6 2147483647 2 255\n" + px, refused(kTooLarge)},
+        {"p6_0_by_int_max", R::ppm, "P6 0 2147483647 255\n", read_as(0, INT_MAX, "")},
+        {"p6_int_max_by_0", R::ppm, "P6 2147483647 0 255\n", read_as(INT_MAX, 0, "")},
+        {"p6_width_2_pow_31", R::ppm, "P6 2147483648 1 255\n" + px, refused(kTooLarge)},
+        {"p6_height_2_pow_32_plus_1", R::ppm, "P6 1 4294967297 255\n" + px, refused(kTooLarge)},
+        {"p6_width_40_digits", R::ppm, "P6 " + std::string(40, '9') + " 1 255\n" + px,
+         refused(kTooLarge)},
+        {"p6_width_leading_zeros", R::ppm, "P6 " + std::string(300, '0') + "1 1 255\n" + px,
+         read_as(1, 1, px)},
+        {"p6_width_minus_1", R::ppm, "P6 -1 1 255\n" + px, refused("Invalid width, must be >= 0")},
+        {"p6_height_minus_1", R::ppm, "P6 1 -1 255\n" + px,
+         refused("Invalid height, must be >= 0")},
+        {"p6_width_int_min", R::ppm, "P6 -2147483648 1 255\n" + px,
+         refused("Invalid width, must be >= 0")},
+        {"p6_width_negative_overflow", R::ppm, "P6 -99999999999999999999 1 255\n" + px,
+         refused("Invalid width, must be >= 0")},
+        {"p6_negative_beats_too_large", R::ppm, "P6 99999999999 -1 255\n" + px,
+         refused("Invalid height, must be >= 0")},
+        {"p6_width_minus_0", R::ppm, "P6 -0 1 255\n", read_as(0, 1, "")},
+        {"p6_width_letters", R::ppm, "P6 x 1 255\n" + px, refused(kNoSize)},
+        {"p6_height_letters", R::ppm, "P6 1 y 255\n" + px, refused(kNoSize)},
+        {"p6_width_hex", R::ppm, "P6 0x10 1 255\n" + px, refused(kNoSize)},
+        {"p6_width_exponent", R::ppm, "P6 1e3 1 255\n" + px, refused(kNoSize)},
+        {"p6_width_decimal_point", R::ppm, "P6 1.5 1 255\n" + px, refused(kNoSize)},
+        {"p6_width_lone_sign", R::ppm, "P6 + 1 1 255\n" + px, refused(kNoSize)},
+        {"p6_width_double_sign", R::ppm, "P6 --1 1 255\n" + px, refused(kNoSize)},
+        {"p6_width_nul_byte", R::ppm, std::string("P6 \0 1 255\n", 11) + px, refused(kNoSize)},
+
+        // Max values.
+        {"p3_max_0", R::ppm, "P3 1 1 0\n1 2 3\n", refused(kBadMax)},
+        {"p3_max_minus_1", R::ppm, "P3 1 1 -1\n1 2 3\n", refused(kBadMax)},
+        {"p3_max_minus_0", R::ppm, "P3 1 1 -0\n1 2 3\n", refused(kBadMax)},
+        {"p3_max_1", R::ppm, "P3 1 1 1\n0 1 0\n", read_as(1, 1, std::string("\x00\xFF\x00", 3))},
+        {"p3_max_65535", R::ppm, "P3 1 1 65535\n65535 257 0\n",
+         read_as(1, 1, std::string("\xFF\x01\x00", 3))},
+        {"p3_max_65536", R::ppm, "P3 1 1 65536\n1 2 3\n", refused(kBadMax)},
+        {"p3_max_2_pow_31", R::ppm, "P3 1 1 2147483648\n1 2 3\n", refused(kBadMax)},
+        {"p3_max_2_pow_32", R::ppm, "P3 1 1 4294967296\n1 2 3\n", refused(kBadMax)},
+        {"p6_max_0", R::ppm, "P6 1 1 0\n" + px, refused(kBadMax)},
+        {"p6_max_minus_1", R::ppm, "P6 1 1 -1\n" + px, refused(kBadMax)},
+        {"p6_max_65535", R::ppm, "P6 1 1 65535\n" + px + px,
+         refused("Unsupported max value, P6 must be at most 255")},
+        {"p6_max_256", R::ppm, "P6 1 1 256\n" + px,
+         refused("Unsupported max value, P6 must be at most 255")},
+        {"p6_max_2_pow_31", R::ppm, "P6 1 1 2147483648\n" + px, refused(kBadMax)},
+        {"p6_max_1_is_raw", R::ppm, "P6 1 1 1\n" + px, read_as(1, 1, px)},
+        {"p6_max_missing", R::ppm, "P6 1 1\n", refused(kNoMax)},
+        {"p6_max_letters", R::ppm, "P6 1 1 z\n" + px, refused(kNoMax)},
+        {"p6_max_lone_sign", R::ppm, "P6 1 1 +\n" + px, refused(kNoMax)},
+        {"p6_max_glued_letter", R::ppm, "P6 1 1 25z" + px, refused(kNoMax)},
+        {"p6_max_decimal_point", R::ppm, "P6 1 1 1.0\n" + px, refused(kNoMax)},
+
+        // Comments wherever the header may hold whitespace...
+        {"comment_glued_to_magic", R::ppm, "P6#c\n1 1 255\n" + px, read_as(1, 1, px)},
+        {"comment_between_sizes", R::ppm, "P6 1#c\n1 255\n" + px, read_as(1, 1, px)},
+        {"comment_before_max", R::ppm, "P6 1 1#c\n255\n" + px, read_as(1, 1, px)},
+        {"comment_lines_everywhere", R::ppm, "P6\n#a\n#b\n1\n#c\n1\n#\n#d\n255\n" + px,
+         read_as(1, 1, px)},
+        {"comment_ended_by_cr", R::ppm, "P6 1 1 #c\r255\n" + px, read_as(1, 1, px)},
+        {"comment_of_100000_bytes", R::ppm, "P6 1 1 #" + std::string(100000, 'c') + "\n255\n" + px,
+         read_as(1, 1, px)},
+        {"comment_holding_digits", R::ppm, "P6 #9 9 255\n1 1 255\n" + px, read_as(1, 1, px)},
+        {"comment_never_ended", R::ppm, "P6 1 1 # 255\n" + px, refused(kNoMax)},
+        {"comment_never_ended_at_eof", R::ppm, "P6 1 1 #", refused(kNoMax)},
+        // ...and where it may not.
+        {"comment_before_magic", R::ppm, "#c\nP6 1 1 255\n" + px,
+         refused("Improperly formatted PPM file")},
+        {"comment_inside_magic", R::ppm, "P#c\n6 1 1 255\n" + px,
+         refused("Only P3 and P6 formats are supported")},
+        {"comment_splits_a_number", R::ppm, "P6 2#c\n1 1 255\nabc", read_as(2, 1, "255\nab")},
+        {"comment_glued_to_max", R::ppm, "P6 1 1 255#c\n" + px, refused(kNoMax)},
+        {"comment_after_max_is_data", R::ppm, "P6 1 1 255\n#c\n", read_as(1, 1, "#c\n")},
+        {"comment_in_p3_samples", R::ppm, "P3 1 1 255\n1 #2\n2 3\n", refused(kShortP3)},
+        {"comment_after_p3_samples", R::ppm, "P3 1 1 255\n1 2 3 # the end\n",
+         read_as(1, 1, "\x01\x02\x03")},
+
+        // Trailing garbage is never read.
+        {"p6_trailing_garbage", R::ppm, kP6 + "garbage\n\xFF\x00", read_as(3, 2, kRgb)},
+        {"p3_trailing_garbage", R::ppm, kP3 + "x y z\n", read_as(3, 2, kRgb)},
+        {"p3_trailing_samples", R::ppm, kP3 + "7 8 9\n", read_as(3, 2, kRgb)},
+
+        // Samples at and past the int range.
+        {"p3_sample_int_max", R::ppm, "P3 1 1 255\n2147483647 0 0\n",
+         read_as(1, 1, std::string("\xFF\x00\x00", 3))},
+        {"p3_sample_past_int_max", R::ppm, "P3 1 1 255\n2147483648 0 0\n", refused(kShortP3)},
+        {"p3_sample_int_min", R::ppm, "P3 1 1 255\n-2147483648 0 0\n",
+         read_as(1, 1, std::string("\x00\x00\x00", 3))},
+        {"p3_sample_40_digits", R::ppm, "P3 1 1 255\n" + std::string(40, '9') + " 0 0\n",
+         refused(kShortP3)},
+
+        // Names that are not readable files.
+        {"tga_empty_file", R::tga, "", refused("Unable to read TGA header")},
+        {"ppm_empty_file", R::ppm, "", refused("Improperly formatted PPM file")},
+        {"tga_directory", R::tga, "", refused("Unable to read TGA header"), Source::directory},
+        {"ppm_directory", R::ppm, "", refused("Improperly formatted PPM file"), Source::directory},
+        {"tga_dev_null", R::tga, "", refused("Unable to read TGA header"), Source::dev_null},
+        {"ppm_dev_null", R::ppm, "", refused("Improperly formatted PPM file"), Source::dev_null},
+        {"tga_missing_200_char_name", R::tga, "", refused(std::strerror(ENOENT)),
+         Source::missing_200_chars},
+        {"ppm_missing_200_char_name", R::ppm, "", refused(std::strerror(ENOENT)),
+         Source::missing_200_chars},
+        {"tga_null_name", R::tga, "", refused(std::strerror(EINVAL)), Source::null_name},
+        {"ppm_null_name", R::ppm, "", refused(std::strerror(EINVAL)), Source::null_name},
+    };
+    c.insert(c.end(), table.begin(), table.end());
+
+    // Big valid files, so that the memory bound is measured where it matters.
+    const auto big = test::random_image(300, 200, 99);
+    const auto big_rgb = test::pixel_bytes(big.get());
+    const std::string big_pixels(big_rgb.begin(), big_rgb.end());
+    // Every sample but the last, so that the last can be replaced by a letter.
+    std::string big_p3_head = "P3\n300 200\n255\n";
+    for (std::size_t i = 0; i + 1 < big_rgb.size(); ++i) {
+        big_p3_head += std::to_string(big_rgb[i]) + "\n";
+    }
+    const std::string big_p3 = big_p3_head + std::to_string(big_rgb.back()) + "\n";
+    c.push_back({"tga_300x200", R::tga, tga_header(300, 200) + bgr(big_pixels),
+                 read_as(300, 200, big_pixels)});
+    c.push_back(
+        {"p6_300x200", R::ppm, "P6 300 200 255\n" + big_pixels, read_as(300, 200, big_pixels)});
+    c.push_back({"p3_300x200", R::ppm, big_p3, read_as(300, 200, big_pixels)});
+    c.push_back({"p3_300x200_bad_last_sample", R::ppm, big_p3_head + "x\n", refused(kShortP3)});
+    return c;
+}
+
+// ---- the check ---------------------------------------------------------------
+
+// The reader's own buffers (a 64 KiB read buffer, the FILE and its buffer)
+// come on top of what the file and the image account for.
+constexpr long long kFixedOverhead = 96 * 1024;
+
+class HostileFile : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileFile, IsReadOrRefusedCleanly) {
+    const HostileCase &c = GetParam();
+    test::TempDir dir;
+    std::string path = dir.file("input");
+    switch (c.source) {
+    case Source::file:
+        test::write_file(path, c.bytes);
+        break;
+    case Source::directory:
+        path = dir.path().string();
+        break;
+    case Source::dev_null:
+        path = "/dev/null";
+        break;
+    case Source::missing_200_chars:
+        path += "/";
+        path += std::string(200 - path.size(), 'n');
+        ASSERT_EQ(path.size(), 200U);
+        break;
+    case Source::null_name:
+        break;
+    }
+    const char *name = c.source == Source::null_name ? nullptr : path.c_str();
+
+    // A read must leave the message alone; a refusal must replace all of it.
+    std::memset(last_error, 'x', sizeof last_error - 1);
+    last_error[sizeof last_error - 1] = '\0';
+    const std::string before(last_error);
+    const int descriptors = test::open_descriptor_count();
+
+    hostile::arm_allocation_counter();
+    Image image = c.reader == Reader::tga ? read_tga(name) : read_ppm(name);
+    const hostile::AllocationWindow reading = hostile::disarm_allocation_counter();
+
+    EXPECT_EQ(test::open_descriptor_count(), descriptors) << "a file handle was left open";
+    EXPECT_NE(std::memchr(last_error, '\0', sizeof last_error), nullptr);
+    EXPECT_LE(strnlen(last_error, sizeof last_error), 127U);
+    std::size_t returned_bytes = 0;
+    if (c.expected.message != nullptr) {
+        EXPECT_EQ(image, nullptr);
+        EXPECT_EQ(std::string(last_error, strnlen(last_error, sizeof last_error)),
+                  c.expected.message);
+    } else if (image == nullptr) {
+        ADD_FAILURE() << "refused with \"" << get_last_error() << "\"";
+    } else {
+        EXPECT_EQ(get_last_error(), before);
+        EXPECT_EQ(image->width, c.expected.width);
+        EXPECT_EQ(image->height, c.expected.height);
+        returned_bytes =
+            static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 3;
+        if (c.expected.rgb) {
+            EXPECT_EQ(returned_bytes, c.expected.rgb->size());
+            EXPECT_TRUE(returned_bytes == c.expected.rgb->size() &&
+                        (returned_bytes == 0 ||
+                         std::memcmp(image->pixels, c.expected.rgb->data(), returned_bytes) == 0))
+                << "the pixels differ";
+        }
+    }
+
+    hostile::arm_allocation_counter();
+    destroy_image(image);
+    const hostile::AllocationWindow releasing = hostile::disarm_allocation_counter();
+    if (reading.counted) {
+        // Whatever the reader allocated is either the image it returned or freed.
+        EXPECT_EQ(reading.live_bytes + releasing.live_bytes, 0) << "heap bytes left behind";
+        const long long bound = static_cast<long long>(c.bytes.size()) +
+                                static_cast<long long>(returned_bytes) + kFixedOverhead;
+        EXPECT_LE(reading.peak_bytes, bound) << "for a file of " << c.bytes.size() << " bytes";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileFile, testing::ValuesIn(hostile_cases()),
+                         [](const auto &info) { return info.param.name; });
+
+TEST(HostileFile, AllocationCounterSeesTheReaders) {
+    hostile::arm_allocation_counter();
+    Image image = create_image(100, 100);
+    const hostile::AllocationWindow window = hostile::disarm_allocation_counter();
+    destroy_image(image);
+    if (!window.counted) {
+        GTEST_SKIP() << "another allocator owns malloc here (sanitizer or valgrind)";
+    }
+    EXPECT_GE(window.peak_bytes, 100 * 100 * 3);
+    EXPECT_GE(window.live_bytes, 100 * 100 * 3);
+}
+
+} // namespace
