@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -63,7 +65,7 @@ TEST(WriteTga, HeaderOf640x480) {
               (Bytes{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x80, 0x02, 0xE0, 0x01, 0x18, 0x20}));
 }
 
-TEST(WriteTga, RoundTripsOddSizesAndRestoresTheCallersImage) {
+TEST(WriteTga, RoundTripsOddSizesAndLeavesTheCallersImageAlone) {
     test::TempDir dir;
     for (auto [w, h] : {std::pair{1, 1}, {3, 7}, {641, 479}, {65535, 1}}) {
         auto image = test::random_image(w, h, static_cast<std::uint32_t>(w * 31 + h));
@@ -110,7 +112,7 @@ TEST(WriteTga, TooWideImagesAreRefusedWithoutTouchingTheFile) {
     }
 }
 
-TEST(WriteTga, FailedWritesReturnFalseAndRestoreTheImage) {
+TEST(WriteTga, FailedWritesReturnFalseAndLeaveTheImageAlone) {
     auto image = test::random_image(64, 64, 3);
     const Bytes original = test::pixel_bytes(image.get());
     EXPECT_FALSE(write_tga("/dev/full", image.get()));
@@ -118,6 +120,30 @@ TEST(WriteTga, FailedWritesReturnFalseAndRestoreTheImage) {
     EXPECT_FALSE(write_tga("/nonexistent-directory/a.tga", image.get()));
     auto tiny = test::make_image(1, 1);
     EXPECT_FALSE(write_tga("/dev/full", tiny.get())); // only the close can notice
+}
+
+// The writer converts pixel order on the way out, so the image may even sit
+// in read-only memory: any store into it would fault.
+TEST(WriteTga, OnlyReadsTheImage) {
+    test::TempDir dir;
+    auto image = test::random_image(61, 37, 21);
+    const std::size_t bytes = 61 * 37 * 3;
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    const std::size_t length = (bytes + page - 1) / page * page;
+    void *read_only =
+        mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(read_only, MAP_FAILED);
+    std::memcpy(read_only, image->pixels, bytes);
+    ASSERT_EQ(mprotect(read_only, length, PROT_READ), 0);
+    Color *const own = image->pixels;
+    image->pixels = static_cast<Color *>(read_only);
+    const bool written = write_tga(dir.file("ro.tga").c_str(), image.get());
+    image->pixels = own;
+    munmap(read_only, length);
+    ASSERT_TRUE(written);
+    test::ImagePtr back(read_tga(dir.file("ro.tga").c_str()));
+    ASSERT_NE(back, nullptr) << get_last_error();
+    EXPECT_EQ(test::pixel_bytes(back.get()), test::pixel_bytes(image.get()));
 }
 
 struct TgaRefusal {
