@@ -3,27 +3,30 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/error.hpp"
 #include "core/image.hpp"
+#include "pixpen.h"
 
 namespace pixpen::detail {
 
-enum class DeclaredSize { acceptable, too_large, too_short };
-
-// Every reader asks this before it allocates anything for a header's
-// declared size: the pixel count must fit an int32, and a regular file must
-// still hold at least `min_bytes(pixels)` bytes, so that a tiny hostile file
-// can never make us allocate gigabytes it does not back.
+// The one place a reader turns a header's declared size into an image.
+// Before anything is allocated the pixel count must fit an int32, and a
+// regular file must still hold at least `min_bytes(pixels)` bytes, so that a
+// tiny hostile file can never make us allocate gigabytes it does not back.
+// On refusal the reason is in the error channel and the result is NULL.
 template <class MinBytes>
-DeclaredSize check_declared_size(std::int64_t width, std::int64_t height,
-                                 std::optional<std::uint64_t> bytes_left, MinBytes min_bytes) {
+::Image create_declared_image(std::int64_t width, std::int64_t height,
+                              std::optional<std::uint64_t> bytes_left, MinBytes min_bytes,
+                              const char *short_data_message) {
     const auto count = pixel_count(width, height);
     if (!count) {
-        return DeclaredSize::too_large;
+        return fail_read("Image dimensions too large");
     }
     if (bytes_left && *bytes_left < min_bytes(static_cast<std::uint64_t>(*count))) {
-        return DeclaredSize::too_short;
+        return fail_read(short_data_message);
     }
-    return DeclaredSize::acceptable;
+    ::Image image = create_image(static_cast<int>(width), static_cast<int>(height));
+    return image != nullptr ? image : fail_read("Out of memory");
 }
 
 } // namespace pixpen::detail

@@ -15,7 +15,6 @@
 namespace {
 
 using pixpen::detail::ByteReader;
-using pixpen::detail::DeclaredSize;
 using pixpen::detail::fail_read;
 using pixpen::detail::File;
 using pixpen::detail::HeaderNumber;
@@ -170,19 +169,10 @@ PIXPEN_API Image read_ppm(const char *filename) {
     const auto min_bytes = [ascii = header.ascii](std::uint64_t n) -> std::uint64_t {
         return ascii ? (n == 0 ? 0 : 6 * n - 1) : 3 * n;
     };
-    switch (
-        pixpen::detail::check_declared_size(header.width, header.height, bytes_left, min_bytes)) {
-    case DeclaredSize::too_large:
-        return fail_read("Image dimensions too large");
-    case DeclaredSize::too_short:
-        return fail_read(short_data);
-    case DeclaredSize::acceptable:
-        break;
-    }
-
-    Image image = create_image(header.width, header.height);
+    Image image = pixpen::detail::create_declared_image(header.width, header.height, bytes_left,
+                                                        min_bytes, short_data);
     if (image == nullptr) {
-        return fail_read("Out of memory");
+        return nullptr;
     }
     const std::size_t size = pixpen::detail::pixels_of(image) * sizeof(Color);
     const bool complete = header.ascii ? read_ascii_pixels(in, image, header.max_value)

@@ -179,18 +179,11 @@ PIXPEN_API Image read_tga(const char *filename) {
         const auto size = file.regular_file_size();
         return size ? std::optional(*size >= kHeaderSize ? *size - kHeaderSize : 0) : std::nullopt;
     }();
-    switch (pixpen::detail::check_declared_size(header.width, header.height, bytes_left,
-                                                [](std::uint64_t n) { return 3 * n; })) {
-    case pixpen::detail::DeclaredSize::too_large:
-        return fail_read("Image dimensions too large");
-    case pixpen::detail::DeclaredSize::too_short:
-        return fail_read("Unable to read pixel data");
-    case pixpen::detail::DeclaredSize::acceptable:
-        break;
-    }
-    Image image = create_image(header.width, header.height);
+    Image image = pixpen::detail::create_declared_image(
+        header.width, header.height, bytes_left, [](std::uint64_t n) { return 3 * n; },
+        "Unable to read pixel data");
     if (image == nullptr) {
-        return fail_read("Out of memory");
+        return nullptr;
     }
     // Block by block from the reader's buffer, swapped into record order on the way.
     auto *to = reinterpret_cast<std::uint8_t *>(image->pixels);
