@@ -101,9 +101,9 @@ void fill_random(std::uint8_t *bytes, std::size_t size, std::uint64_t seed) {
 }
 
 struct ImageDeleter {
-    void operator()(pixpen::Image *image) const { destroy_image(image); }
+    void operator()(ImageRecord *image) const { destroy_image(image); }
 };
-using ImagePtr = std::unique_ptr<pixpen::Image, ImageDeleter>;
+using ImagePtr = std::unique_ptr<ImageRecord, ImageDeleter>;
 
 std::size_t byte_size(Image image) {
     return static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 3;

@@ -13,9 +13,9 @@ namespace example {
 
 // Owns an image and destroys it when it goes out of scope.
 struct ImageDeleter {
-    void operator()(pixpen::Image *image) const { destroy_image(image); }
+    void operator()(ImageRecord *image) const { destroy_image(image); }
 };
-using ImagePtr = std::unique_ptr<pixpen::Image, ImageDeleter>;
+using ImagePtr = std::unique_ptr<ImageRecord, ImageDeleter>;
 
 inline ImagePtr make_image(int width, int height) {
     ImagePtr image(create_image(width, height));

@@ -84,7 +84,7 @@ struct Snapshot {
         turtle.pixels = nullptr;
     }
     std::vector<std::uint8_t> pixels;
-    pixpen::Image turtle; // the record with its pixel pointer cleared
+    ImageRecord turtle; // the record with its pixel pointer cleared
 };
 
 bool pixels_equal(Image image, const Snapshot &before) {
@@ -93,7 +93,7 @@ bool pixels_equal(Image image, const Snapshot &before) {
 }
 
 bool record_equal(Image image, const Snapshot &before) {
-    pixpen::Image now = *image;
+    ImageRecord now = *image;
     now.pixels = nullptr;
     return now.width == before.turtle.width && now.height == before.turtle.height &&
            now.turtle_x == before.turtle.turtle_x && now.turtle_y == before.turtle.turtle_y &&

@@ -6,33 +6,37 @@
  * - A NULL `Image` handle is accepted everywhere: drawing, turtle and
  *   whole-image operations then do nothing, bool results are false, readers
  *   and `create_image` return NULL on failure.
- * - Only the two readers write the error channel (`get_last_error`).
+ * - Two ways to learn why something failed. `read_tga` and `read_ppm` leave
+ *   their reason in one process-wide buffer (`get_last_error`). Every other
+ *   function that can fail takes an optional `PixpenError *` and writes its
+ *   status and reason there, and nowhere else; pass NULL to ignore it.
  * - Thread safety: distinct images may be used from distinct threads at once;
- *   one image must be used by one thread at a time. The error channel is a
- *   single process-wide buffer, so concurrent failing reads overwrite each
- *   other's message.
+ *   one image must be used by one thread at a time, except that any number
+ *   of threads may encode or write one image that nothing changes. The
+ *   functions with a `PixpenError *` are safe from any thread. The
+ *   process-wide buffer is not: two reads that fail at the same time in
+ *   different threads race on it (a data race, whose result is undefined).
+ *   Threads that read files concurrently should use `read_image` or the
+ *   `decode_` functions, or serialise their `read_tga`/`read_ppm` calls
+ *   together with the `get_last_error` that follows.
+ * - Platforms: 64-bit and 32-bit Linux with GCC or Clang, little- and
+ *   big-endian (x86-64, i686, aarch64 and s390x are built and tested).
  */
 #ifndef PIXPEN_H
 #define PIXPEN_H
 
+#include <stddef.h>
 #include <stdint.h>
 #ifndef __cplusplus
 #include <stdbool.h>
 #endif
 
 #define PIXPEN_VERSION_MAJOR 0
-#define PIXPEN_VERSION_MINOR 1
+#define PIXPEN_VERSION_MINOR 2
 #define PIXPEN_VERSION_PATCH 0
 
-#if defined(_WIN32)
-#if defined(PIXPEN_BUILDING) && !defined(PIXPEN_STATIC)
-#define PIXPEN_API __declspec(dllexport)
-#elif !defined(PIXPEN_STATIC)
-#define PIXPEN_API __declspec(dllimport)
-#else
-#define PIXPEN_API
-#endif
-#elif defined(__GNUC__)
+/* Marks the exported names; everything else in the library stays hidden. */
+#if defined(__GNUC__)
 #define PIXPEN_API __attribute__((visibility("default")))
 #else
 #define PIXPEN_API
@@ -45,16 +49,19 @@ typedef struct Color {
     uint8_t b;
 } Color;
 
+/* In C the record is `struct Image` and `Image` the pointer to it. C++ allows
+ * no class and typedef of one name in one scope, so there the record is
+ * `ImageRecord`; that spelling works in both languages. */
 #ifdef __cplusplus
-/* In C++ a class and a typedef may not share a name in one scope, so the
- * record lives in a namespace there; `Image` is the handle in both languages. */
-namespace pixpen {
+#define PIXPEN_RECORD ImageRecord
+#else
+#define PIXPEN_RECORD Image
 #endif
 
 /* The image record. Fields are public and may be read directly; `pixels`
  * holds width * height colours, row 0 (top) first, pixel (x, y) at
  * index y * width + x. The turtle_ fields are the image's pen. */
-struct Image {
+struct PIXPEN_RECORD {
     Color *pixels;
     int32_t width;
     int32_t height;
@@ -65,12 +72,41 @@ struct Image {
     Color turtle_color;
 };
 
+typedef struct PIXPEN_RECORD ImageRecord;
+typedef struct PIXPEN_RECORD *Image;
+#undef PIXPEN_RECORD
+
+/* Why a call failed. The numbers are stable. */
+typedef enum PixpenStatus {
+    PIXPEN_OK = 0,
+    PIXPEN_ERROR_CANNOT_OPEN = 1,         /* the file could not be opened: the system's reason */
+    PIXPEN_ERROR_UNSUPPORTED_FORMAT = 2,  /* not a format this library reads or was built to write */
+    PIXPEN_ERROR_UNSUPPORTED_VARIANT = 3, /* a known format, in a variant that is not read */
+    PIXPEN_ERROR_BAD_HEADER = 4,          /* the header is malformed or invalid */
+    PIXPEN_ERROR_TRUNCATED = 5,           /* the data ends early (or cannot be read as samples) */
+    PIXPEN_ERROR_TOO_LARGE = 6,           /* the size exceeds what the library or format allows */
+    PIXPEN_ERROR_OUT_OF_MEMORY = 7,       /* an allocation failed */
+    PIXPEN_ERROR_IO = 8,                  /* a write, flush or close failed: the system's reason */
+    PIXPEN_ERROR_BAD_ARGUMENT = 9         /* a NULL or invalid argument */
+} PixpenStatus;
+
+/* A per-call error report: filled by the function it is passed to, on
+ * success (PIXPEN_OK, empty message) and on failure. */
+typedef struct PixpenError {
+    PixpenStatus status;
+    char message[128]; /* NUL-terminated, at most 127 characters */
+} PixpenError;
+
+/* The encoded forms an image can be written in. The numbers are stable. */
+typedef enum ImageFormat {
+    IMAGE_FORMAT_TGA = 1,        /* uncompressed 24-bit TGA, top-left origin */
+    IMAGE_FORMAT_PPM_ASCII = 2,  /* PPM P3 */
+    IMAGE_FORMAT_PPM_BINARY = 3, /* PPM P6 */
+    IMAGE_FORMAT_PNG = 4         /* PNG: palette when the image has at most 256 colours */
+} ImageFormat;
+
 #ifdef __cplusplus
-} /* namespace pixpen */
-typedef pixpen::Image *Image;
 extern "C" {
-#else
-typedef struct Image *Image;
 #endif
 
 /* (255, 255, 255). */
@@ -168,6 +204,55 @@ PIXPEN_API bool write_ppm(const char *filename, Image image, bool ascii);
 /* Reads a P3 or P6 PPM (max value 1..65535; P6 at most 255, taken raw;
  * P3 samples scaled to 0..255). */
 PIXPEN_API Image read_ppm(const char *filename);
+
+/* ---- memory, detection and per-call errors --------------------------------
+ * Every function here fills `error` (when it is not NULL) with PIXPEN_OK or
+ * the reason for its failure, never touches get_last_error(), and is safe to
+ * call from any thread. Images returned are owned by the caller
+ * (destroy_image); buffers returned are owned by the caller (free_buffer). */
+
+/* Reads a file, recognising the format from its first bytes: P3 and P6 by
+ * their magic, any other "P<digit>" gets the PPM reader's refusal, a PNG is
+ * refused as unsupported, anything else is read as TGA. NULL on failure; a
+ * NULL filename is PIXPEN_ERROR_BAD_ARGUMENT. */
+PIXPEN_API Image read_image(const char *filename, PixpenError *error);
+
+/* The same as read_image, from `size` bytes at `data`; never reads past them.
+ * NULL data is taken as empty when size is 0, and is a bad argument otherwise. */
+PIXPEN_API Image decode_image(const void *data, size_t size, PixpenError *error);
+
+/* Decodes TGA bytes exactly as read_tga reads a file: same results, same
+ * messages. NULL on failure. NULL data as for decode_image. */
+PIXPEN_API Image decode_tga(const void *data, size_t size, PixpenError *error);
+
+/* Decodes PPM (P3/P6) bytes exactly as read_ppm reads a file. NULL on failure.
+ * NULL data as for decode_image. */
+PIXPEN_API Image decode_ppm(const void *data, size_t size, PixpenError *error);
+
+/* Writes `image` to `filename` in `format`, creating or truncating it. false
+ * on failure, with the system's reason for a failed open, write or close.
+ * A NULL image or filename, or an unknown format, is a bad argument. */
+PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat format,
+                            PixpenError *error);
+
+/* Encodes `image` in `format` into a new buffer: the bytes write_image
+ * would write. On success *data and *size are set (free *data with
+ * free_buffer); on failure they are NULL and 0, and the result is false.
+ * NULL data or size pointers are a bad argument. */
+PIXPEN_API bool encode_image(Image image, ImageFormat format, uint8_t **data, size_t *size,
+                             PixpenError *error);
+
+/* Frees a buffer from encode_image. NULL does nothing. */
+PIXPEN_API void free_buffer(void *data);
+
+/* ---- version ------------------------------------------------------------ */
+
+/* The library's version as MAJOR * 10000 + MINOR * 100 + PATCH, for callers
+ * that cannot see the PIXPEN_VERSION_ macros. */
+PIXPEN_API int get_version(void);
+
+/* The library's version as "MAJOR.MINOR.PATCH"; a static string, never NULL. */
+PIXPEN_API const char *get_version_string(void);
 
 #ifdef __cplusplus
 } /* extern "C" */

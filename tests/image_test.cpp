@@ -18,15 +18,15 @@ using test::make_image;
 
 TEST(Record, LayoutIsTheDocumentedAbi) {
     EXPECT_EQ(sizeof(Color), 3u);
-    EXPECT_EQ(offsetof(pixpen::Image, pixels), 0u);
-    EXPECT_EQ(offsetof(pixpen::Image, width), 8u);
-    EXPECT_EQ(offsetof(pixpen::Image, height), 12u);
-    EXPECT_EQ(offsetof(pixpen::Image, turtle_x), 16u);
-    EXPECT_EQ(offsetof(pixpen::Image, turtle_y), 20u);
-    EXPECT_EQ(offsetof(pixpen::Image, turtle_angle), 24u);
-    EXPECT_EQ(offsetof(pixpen::Image, turtle_pen_down), 28u);
-    EXPECT_EQ(offsetof(pixpen::Image, turtle_color), 29u);
-    EXPECT_EQ(sizeof(pixpen::Image), 32u);
+    EXPECT_EQ(offsetof(ImageRecord, pixels), 0u);
+    EXPECT_EQ(offsetof(ImageRecord, width), 8u);
+    EXPECT_EQ(offsetof(ImageRecord, height), 12u);
+    EXPECT_EQ(offsetof(ImageRecord, turtle_x), 16u);
+    EXPECT_EQ(offsetof(ImageRecord, turtle_y), 20u);
+    EXPECT_EQ(offsetof(ImageRecord, turtle_angle), 24u);
+    EXPECT_EQ(offsetof(ImageRecord, turtle_pen_down), 28u);
+    EXPECT_EQ(offsetof(ImageRecord, turtle_color), 29u);
+    EXPECT_EQ(sizeof(ImageRecord), 32u);
 }
 
 struct NewImageCase {

@@ -13,9 +13,9 @@
 namespace test {
 
 struct ImageDeleter {
-    void operator()(pixpen::Image *image) const { destroy_image(image); }
+    void operator()(ImageRecord *image) const { destroy_image(image); }
 };
-using ImagePtr = std::unique_ptr<pixpen::Image, ImageDeleter>;
+using ImagePtr = std::unique_ptr<ImageRecord, ImageDeleter>;
 
 inline ImagePtr make_image(int width, int height) {
     return ImagePtr(create_image(width, height));

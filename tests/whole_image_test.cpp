@@ -18,7 +18,7 @@ Bytes reference_reverse(Bytes bytes) {
     return bytes;
 }
 
-void expect_turtle_untouched(Image image, const pixpen::Image &before) {
+void expect_turtle_untouched(Image image, const ImageRecord &before) {
     EXPECT_EQ(image->turtle_x, before.turtle_x);
     EXPECT_EQ(image->turtle_y, before.turtle_y);
     EXPECT_EQ(image->turtle_angle, before.turtle_angle);
@@ -34,7 +34,7 @@ TEST(WholeImage, ClearSetsEveryPixelAndNothingElse) {
     for (auto [w, h] : kSizes) {
         auto image = test::random_image(w, h, 7);
         image->turtle_angle = 1234;
-        const pixpen::Image before = *image;
+        const ImageRecord before = *image;
         do_clear(image.get(), Color{1, 2, 3});
         const Bytes bytes = test::pixel_bytes(image.get());
         for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -47,7 +47,7 @@ TEST(WholeImage, ClearSetsEveryPixelAndNothingElse) {
 TEST(WholeImage, InvertComplementsEveryByteAndTwiceRestores) {
     for (auto [w, h] : kSizes) {
         auto image = test::random_image(w, h, 11);
-        const pixpen::Image before = *image;
+        const ImageRecord before = *image;
         const Bytes original = test::pixel_bytes(image.get());
         do_invert(image.get());
         const Bytes inverted = test::pixel_bytes(image.get());
@@ -66,7 +66,7 @@ TEST(WholeImage, InvertComplementsEveryByteAndTwiceRestores) {
 TEST(WholeImage, ReverseRgbMatchesTheXorExchange) {
     for (auto [w, h] : kSizes) {
         auto image = test::random_image(w, h, 13);
-        const pixpen::Image before = *image;
+        const ImageRecord before = *image;
         const Bytes original = test::pixel_bytes(image.get());
         do_reverse_rgb(image.get());
         ASSERT_EQ(test::pixel_bytes(image.get()), reference_reverse(original)) << w << "x" << h;

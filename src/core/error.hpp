@@ -9,10 +9,17 @@ namespace pixpen::detail {
 // Replaces the process-wide reader message, cut to what the buffer holds.
 void set_last_error(std::string_view message) noexcept;
 
-// How a reader gives up: the reason goes to the error channel, the caller gets NULL.
-inline ::Image fail_read(std::string_view message) noexcept {
-    set_last_error(message);
-    return nullptr;
+// Fills a per-call report: the status and the message, cut to 127 bytes and
+// terminated. Returns false, so that failing paths can `return fail(...)`.
+bool set_error(PixpenError &error, PixpenStatus status, std::string_view message) noexcept;
+
+// The system's text for an errno value, thread-safe, into `error`.
+bool set_system_error(PixpenError &error, PixpenStatus status, int system_error) noexcept;
+
+// A report that reads PIXPEN_OK and an empty message.
+inline void clear_error(PixpenError &error) noexcept {
+    error.status = PIXPEN_OK;
+    error.message[0] = '\0';
 }
 
 } // namespace pixpen::detail

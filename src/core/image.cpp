@@ -10,15 +10,15 @@
 static_assert(sizeof(Color) == 3 && alignof(Color) == 1);
 static_assert(offsetof(Color, r) == 0 && offsetof(Color, g) == 1 && offsetof(Color, b) == 2);
 #if UINTPTR_MAX == UINT64_MAX
-static_assert(offsetof(pixpen::Image, pixels) == 0);
-static_assert(offsetof(pixpen::Image, width) == 8);
-static_assert(offsetof(pixpen::Image, height) == 12);
-static_assert(offsetof(pixpen::Image, turtle_x) == 16);
-static_assert(offsetof(pixpen::Image, turtle_y) == 20);
-static_assert(offsetof(pixpen::Image, turtle_angle) == 24);
-static_assert(offsetof(pixpen::Image, turtle_pen_down) == 28);
-static_assert(offsetof(pixpen::Image, turtle_color) == 29);
-static_assert(sizeof(pixpen::Image) == 32);
+static_assert(offsetof(ImageRecord, pixels) == 0);
+static_assert(offsetof(ImageRecord, width) == 8);
+static_assert(offsetof(ImageRecord, height) == 12);
+static_assert(offsetof(ImageRecord, turtle_x) == 16);
+static_assert(offsetof(ImageRecord, turtle_y) == 20);
+static_assert(offsetof(ImageRecord, turtle_angle) == 24);
+static_assert(offsetof(ImageRecord, turtle_pen_down) == 28);
+static_assert(offsetof(ImageRecord, turtle_color) == 29);
+static_assert(sizeof(ImageRecord) == 32);
 #endif
 
 extern "C" {
@@ -30,7 +30,7 @@ PIXPEN_API Image create_image(int width, int height) {
     if (!count) {
         return nullptr;
     }
-    auto *image = static_cast<Image>(std::calloc(1, sizeof(pixpen::Image)));
+    auto *image = static_cast<Image>(std::calloc(1, sizeof(ImageRecord)));
     if (image == nullptr) {
         return nullptr;
     }
