@@ -1,4 +1,4 @@
-# Install rules: the library, its header, a CMake package (find_package(pixpen)
+# Install rules: the library, its C and C++ headers, a CMake package (find_package(pixpen)
 # gives pixpen::pixpen) and a pkg-config file. Included by the top-level
 # CMakeLists.txt after the pixpen target exists.
 include(CMakePackageConfigHelpers)
@@ -14,7 +14,7 @@ install(TARGETS pixpen EXPORT pixpenTargets
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime
           NAMELINK_COMPONENT Development
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Development)
-install(FILES ${PROJECT_SOURCE_DIR}/include/pixpen.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/pixpen.h ${PROJECT_SOURCE_DIR}/include/pixpen.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT Development)
 
 install(EXPORT pixpenTargets
