@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "core/messages.hpp"
 #include "pixpen.h"
 
 namespace pixpen::detail {
@@ -15,6 +16,12 @@ bool set_error(PixpenError &error, PixpenStatus status, std::string_view message
 
 // The system's text for an errno value, thread-safe, into `error`.
 bool set_system_error(PixpenError &error, PixpenStatus status, int system_error) noexcept;
+
+// Fills a per-call report with a message of the table and its status.
+inline bool refuse(PixpenError &error, Refusal refusal) noexcept {
+    const Message &m = message_of(refusal);
+    return set_error(error, m.status, m.text);
+}
 
 // A report that reads PIXPEN_OK and an empty message.
 inline void clear_error(PixpenError &error) noexcept {

@@ -35,41 +35,45 @@ class File {
     std::FILE *get() const noexcept { return handle_; }
     // errno as the failed open left it.
     int open_error() const noexcept { return open_errno_; }
+    // errno as the first failed write or close left it; 0 if none failed.
+    int write_error() const noexcept { return write_errno_; }
 
     // Closes now; false when the stream had failed or flushing it failed.
-    bool close() noexcept {
-        if (handle_ == nullptr) {
-            return true;
-        }
-        const bool ok = std::ferror(handle_) == 0;
-        const bool closed = std::fclose(handle_) == 0;
-        handle_ = nullptr;
-        return ok && closed;
-    }
+    bool close() noexcept;
 
     bool write(const void *data, std::size_t size) noexcept {
-        return size == 0 || std::fwrite(data, 1, size, handle_) == size;
+        errno = 0;
+        if (size == 0 || std::fwrite(data, 1, size, handle_) == size) {
+            return true;
+        }
+        note_write_error();
+        return false;
     }
 
-    // Bytes in the file when it is a regular file; nothing for pipes,
-    // devices and the like, whose length cannot be known in advance.
-    std::optional<std::uint64_t> regular_file_size() const noexcept;
-
   private:
+    void note_write_error() noexcept {
+        if (write_errno_ == 0) {
+            write_errno_ = errno != 0 ? errno : EIO;
+        }
+    }
+
     std::FILE *handle_;
     int open_errno_;
+    int write_errno_ = 0;
 };
 
-// Buffered byte source for the readers: single-byte reads that cost a
-// compare and a load, one byte of push-back, and bulk reads that bypass the
-// buffer once it is drained.
+// The one byte source under every reader: a file read through an aligned
+// 64 KiB buffer, or bytes in memory taken in place. Single-byte reads cost a
+// compare and a load, there is one byte of push-back, and bulk reads bypass
+// the buffer once it is drained. A stream error is remembered and reads as
+// end of file from then on, so a reader never takes it for the real end:
+// it asks failed() before it accepts what it read.
 class ByteReader {
   public:
     static constexpr int end_of_file = -1;
 
-    explicit ByteReader(std::FILE *file) noexcept
-        : file_(file), storage_(new (std::nothrow) unsigned char[capacity + kStagingAlignment]),
-          buffer_(storage_ != nullptr ? align_staging(storage_.get()) : nullptr) {}
+    explicit ByteReader(std::FILE *file) noexcept;
+    ByteReader(const void *data, std::size_t size) noexcept;
 
     bool ready() const noexcept { return buffer_ != nullptr; }
 
@@ -82,7 +86,7 @@ class ByteReader {
 
     // The buffered bytes not yet taken, for parsers that scan them in place;
     // skip(n) takes n of them. fill() makes the window non-empty unless the
-    // file is exhausted.
+    // input is exhausted.
     const unsigned char *window() const noexcept { return buffer_ + pos_; }
     std::size_t window_size() const noexcept { return len_ - pos_; }
     void skip(std::size_t n) noexcept { pos_ += n; }
@@ -91,30 +95,40 @@ class ByteReader {
     // Gives back the byte the last get() returned.
     void unget() noexcept { --pos_; }
 
-    // Copies up to `size` bytes; fewer only at end of file or on an error.
+    // Copies up to `size` bytes; fewer only at the end or on an error.
     std::size_t read(void *destination, std::size_t size) noexcept;
 
-    // Bytes taken from the file so far.
+    // Bytes taken so far.
     std::uint64_t offset() const noexcept { return delivered_before_buffer_ + pos_; }
+
+    // Bytes still to come, when the source knows its length: memory and
+    // regular files do, pipes and devices do not.
+    std::optional<std::uint64_t> bytes_left() const noexcept;
+
+    // True once the stream has reported a read error.
+    bool failed() const noexcept { return failed_; }
 
   private:
     static constexpr std::size_t capacity = std::size_t{1} << 16;
 
     bool refill() noexcept;
+    void note_short_read(std::size_t got, std::size_t wanted) noexcept;
 
-    std::FILE *file_;
+    std::FILE *file_ = nullptr; // nullptr for memory
     std::unique_ptr<unsigned char[]> storage_;
-    unsigned char *buffer_; // storage_, page-aligned: refills land on whole pages
+    const unsigned char *buffer_ = nullptr; // the aligned block, or the caller's bytes
     std::size_t pos_ = 0;
     std::size_t len_ = 0;
     std::uint64_t delivered_before_buffer_ = 0;
+    std::optional<std::uint64_t> length_;
+    bool failed_ = false;
 };
 
-// Output staged through one page-aligned block: the file receives whole
-// blocks, each from an aligned address to an aligned offset, and the rest at
-// finish(). Producers write at a cursor and may run up to `slack` bytes past
-// the block before calling advance().
-class BlockWriter {
+// The one byte sink under every encoder: a file, fed whole page-aligned
+// blocks from a staging block, or a heap buffer that is handed to the caller.
+// Producers write at a cursor between begin() and block_end() and may run up
+// to `slack` bytes past block_end() before calling advance().
+class ByteWriter {
   public:
     static constexpr std::size_t block = std::size_t{1} << 16;
     static constexpr std::size_t slack = 64;
@@ -122,41 +136,43 @@ class BlockWriter {
     // Must be made before anything is written to `file`: the stream's own
     // buffer is switched off, since whole blocks need no second copy and
     // stdio would otherwise split each one into two writes.
-    explicit BlockWriter(File &file) noexcept
-        : file_(file),
-          storage_(new (std::nothrow) unsigned char[block + slack + kStagingAlignment]),
-          data_(storage_ != nullptr ? align_staging(storage_.get()) : nullptr) {
-        std::setvbuf(file.get(), nullptr, _IONBF, 0);
-    }
+    explicit ByteWriter(File &file) noexcept;
+    // Into memory, expecting about `size` bytes; more are allowed.
+    explicit ByteWriter(std::size_t size) noexcept;
+    ByteWriter(const ByteWriter &) = delete;
+    ByteWriter &operator=(const ByteWriter &) = delete;
+    ~ByteWriter() { std::free(memory_); }
 
     bool ready() const noexcept { return data_ != nullptr; }
     unsigned char *begin() const noexcept { return data_; }
-    unsigned char *block_end() const noexcept { return data_ + block; }
+    unsigned char *block_end() const noexcept { return data_ + capacity_; }
 
-    // Once `cursor` has reached the end of the block: writes the block,
-    // moves the bytes past it to the front and the cursor with them.
-    bool advance(unsigned char *&cursor) noexcept {
-        if (cursor < data_ + block) {
-            return true;
-        }
-        if (!file_.write(data_, block)) {
-            return false;
-        }
-        const auto over = static_cast<std::size_t>(cursor - (data_ + block));
-        std::memmove(data_, data_ + block, over);
-        cursor = data_ + over;
-        return true;
-    }
+    // Once `cursor` has reached block_end(): a file gets the block and the
+    // bytes past it move to the front; memory grows. The cursor follows.
+    bool advance(unsigned char *&cursor) noexcept;
+
+    // Puts `size` bytes from `data` at the cursor; big runs go to a file
+    // directly, without staging.
+    bool put(unsigned char *&cursor, const void *data, std::size_t size) noexcept;
 
     // Writes what is left, up to `cursor`.
-    bool finish(const unsigned char *cursor) noexcept {
-        return file_.write(data_, static_cast<std::size_t>(cursor - data_));
-    }
+    bool finish(const unsigned char *cursor) noexcept;
+
+    // Memory only, after finish(): the bytes, now the caller's (std::free).
+    unsigned char *release(std::size_t &size) noexcept;
+
+    // Why the last call failed: memory ran out (else the file's write_error()).
+    bool out_of_memory() const noexcept { return file_ == nullptr; }
 
   private:
-    File &file_;
+    bool grow(std::size_t needed) noexcept;
+
+    File *file_ = nullptr; // nullptr for memory
     std::unique_ptr<unsigned char[]> storage_;
-    unsigned char *data_;
+    unsigned char *memory_ = nullptr; // the heap buffer in memory mode
+    unsigned char *data_ = nullptr;
+    std::size_t capacity_ = 0;
+    std::size_t size_ = 0; // memory: bytes finished
 };
 
 } // namespace pixpen::detail

@@ -7,6 +7,7 @@
 
 #include "core/error.hpp"
 #include "core/image.hpp"
+#include "formats/codecs.hpp"
 #include "formats/file.hpp"
 #include "formats/limits.hpp"
 #include "formats/ppm_text.hpp"
@@ -15,11 +16,10 @@
 namespace {
 
 using pixpen::detail::ByteReader;
-using pixpen::detail::fail_read;
-using pixpen::detail::File;
 using pixpen::detail::HeaderNumber;
 using pixpen::detail::read_header_number;
 using pixpen::detail::read_sample;
+using pixpen::detail::Refusal;
 using pixpen::detail::scale_sample;
 
 constexpr std::int64_t kMaxMaxValue = 65535;
@@ -33,55 +33,54 @@ struct PpmHeader {
 };
 
 // Parses magic, width, height and max value, and consumes the single
-// whitespace byte after the max value. Returns the refusal message, or
-// nullptr when the header is acceptable.
-const char *read_header(ByteReader &in, PpmHeader &header) {
+// whitespace byte after the max value. Returns the refusal, if any.
+std::optional<Refusal> read_header(ByteReader &in, PpmHeader &header) {
     if (in.get() != 'P') {
-        return "Improperly formatted PPM file";
+        return Refusal::ppm_magic;
     }
     const int kind = in.get();
     if (kind != '3' && kind != '6') {
-        return "Only P3 and P6 formats are supported";
+        return Refusal::ppm_variant;
     }
     header.ascii = kind == '3';
 
     const HeaderNumber width = read_header_number(in);
     const HeaderNumber height = width.found ? read_header_number(in) : HeaderNumber{};
     if (!width.found || !height.found) {
-        return "Unable to read width and height";
+        return Refusal::ppm_size;
     }
     if (width.negative) {
-        return "Invalid width, must be >= 0";
+        return Refusal::ppm_negative_width;
     }
     if (height.negative) {
-        return "Invalid height, must be >= 0";
+        return Refusal::ppm_negative_height;
     }
     if (width.overflow || height.overflow ||
         !pixpen::detail::pixel_count(width.magnitude, height.magnitude)) {
-        return "Image dimensions too large";
+        return Refusal::too_large;
     }
     header.width = static_cast<int>(width.magnitude);
     header.height = static_cast<int>(height.magnitude);
 
     const HeaderNumber max_value = read_header_number(in);
     if (!max_value.found) {
-        return "Unable to read max value";
+        return Refusal::ppm_max_value;
     }
     if (max_value.negative || max_value.overflow || max_value.magnitude < 1 ||
         max_value.magnitude > kMaxMaxValue) {
-        return "Invalid max value, must be between 1 and 65535";
+        return Refusal::ppm_max_value_range;
     }
     header.max_value = static_cast<int>(max_value.magnitude);
     if (!header.ascii && header.max_value > kMaxRawMaxValue) {
-        return "Unsupported max value, P6 must be at most 255";
+        return Refusal::ppm_max_value_p6;
     }
     // Exactly one whitespace byte separates the header from the data; end
     // of file here is left for the data read to judge (0 pixels need none).
     const int separator = in.get();
     if (separator != ByteReader::end_of_file && !pixpen::detail::is_space(separator)) {
-        return "Unable to read max value";
+        return Refusal::ppm_max_value;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 // Samples of one to three digits, the whole of what write_ppm produces, are
@@ -144,44 +143,43 @@ bool read_ascii_pixels(ByteReader &in, Image image, int max_value) {
 
 } // namespace
 
-extern "C" {
+namespace pixpen::detail {
 
-PIXPEN_API Image read_ppm(const char *filename) {
-    File file(filename, "rb");
-    if (!file) {
-        return fail_read(std::strerror(file.open_error()));
-    }
-    ByteReader in(file.get());
-    if (!in.ready()) {
-        return fail_read("Out of memory");
-    }
+Image ppm_decode(ByteReader &in, PixpenError &error) {
     PpmHeader header;
-    if (const char *refusal = read_header(in, header)) {
-        return fail_read(refusal);
+    if (const auto refusal = read_header(in, header)) {
+        refuse(error, *refusal);
+        return nullptr;
     }
-
-    const char *short_data =
-        header.ascii ? "Error while reading ASCII color value" : "Unable to read pixel data";
-    const auto file_size = file.regular_file_size();
-    const auto bytes_left =
-        file_size ? std::optional(*file_size - std::min(*file_size, in.offset())) : std::nullopt;
+    const Refusal short_data = header.ascii ? Refusal::ppm_ascii_sample : Refusal::pixel_data;
     // Text needs a digit per sample and a separator between samples.
     const auto min_bytes = [ascii = header.ascii](std::uint64_t n) -> std::uint64_t {
         return ascii ? (n == 0 ? 0 : 6 * n - 1) : 3 * n;
     };
-    Image image = pixpen::detail::create_declared_image(header.width, header.height, bytes_left,
-                                                        min_bytes, short_data);
+    Image image = create_declared_image(header.width, header.height, in.bytes_left(), min_bytes,
+                                        short_data, error);
     if (image == nullptr) {
         return nullptr;
     }
-    const std::size_t size = pixpen::detail::pixels_of(image) * sizeof(Color);
+    const std::size_t size = pixels_of(image) * sizeof(Color);
     const bool complete = header.ascii ? read_ascii_pixels(in, image, header.max_value)
                                        : in.read(image->pixels, size) == size;
-    if (!complete) {
+    // A stream error ends the input early: what was read before it, even a
+    // whole image's worth of samples, may be cut (a last sample, say).
+    if (!complete || in.failed()) {
         destroy_image(image);
-        return fail_read(short_data);
+        refuse(error, short_data);
+        return nullptr;
     }
     return image;
+}
+
+} // namespace pixpen::detail
+
+extern "C" {
+
+PIXPEN_API Image read_ppm(const char *filename) {
+    return pixpen::detail::read_file_reporting_globally(filename, pixpen::detail::ppm_decode);
 }
 
 } // extern "C"

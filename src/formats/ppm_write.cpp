@@ -4,16 +4,19 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "core/image.hpp"
+#include "formats/codecs.hpp"
 #include "formats/file.hpp"
 #include "pixpen.h"
 
 namespace {
 
-using pixpen::detail::BlockWriter;
+using pixpen::detail::ByteWriter;
 using pixpen::detail::File;
 
 constexpr int kMaxValue = 255;
@@ -61,31 +64,59 @@ unsigned char *put_decimal(unsigned char *out, std::uint8_t value) {
     return out + kDecimal.length[value];
 }
 
-// The header, then the same bytes as fprintf("%d %d %d\n") per pixel, staged
-// through an aligned block that goes to the file whole.
-bool write_ascii(File &file, const char *header, std::size_t header_size, const Color *pixels,
-                 std::size_t count) {
-    BlockWriter out(file);
-    if (!out.ready()) {
-        return false;
-    }
+// "P%c\n%d %d\n%d\n", the header both forms start with.
+std::size_t put_header(unsigned char *out, Image image, bool ascii) {
+    char header[32];
+    const int size = std::snprintf(header, sizeof header, "P%c\n%d %d\n%d\n", ascii ? '3' : '6',
+                                   image->width, image->height, kMaxValue);
+    const auto length = static_cast<std::size_t>(size); // at most 2 + 2 * 11 + 6 bytes
+    std::memcpy(out, header, length);
+    return length;
+}
+
+constexpr std::size_t kMaxHeader = 32;
+constexpr std::uint64_t kMaxAsciiPixel = sizeof "255 255 255\n" - 1;
+
+} // namespace
+
+namespace pixpen::detail {
+
+// The same bytes as fprintf("%d %d %d\n") per pixel, produced in whole
+// blocks; binary pixels are the record's bytes as they are.
+bool ppm_encode(Image image, bool ascii, ByteWriter &out) {
     unsigned char *cursor = out.begin();
-    std::memcpy(cursor, header, header_size);
-    cursor += header_size;
-    const unsigned char *const block_end = out.block_end();
+    cursor += put_header(cursor, image, ascii);
+    const std::size_t count = pixels_of(image);
+    if (!ascii) {
+        return out.put(cursor, image->pixels, count * sizeof(Color)) && out.finish(cursor);
+    }
+    const Color *const pixels = image->pixels;
+    const unsigned char *block_end = out.block_end();
     for (std::size_t i = 0; i < count; ++i) {
         cursor = put_decimal(cursor, pixels[i].r);
         cursor = put_decimal(cursor, pixels[i].g);
         cursor = put_decimal(cursor, pixels[i].b);
         cursor[-1] = '\n'; // in place of the blue value's space
-        if (cursor >= block_end && !out.advance(cursor)) {
-            return false;
+        if (cursor >= block_end) {
+            if (!out.advance(cursor)) {
+                return false;
+            }
+            block_end = out.block_end();
         }
     }
     return out.finish(cursor);
 }
 
-} // namespace
+std::optional<std::size_t> ppm_encoded_bound(Image image, bool ascii) {
+    const std::uint64_t per_pixel = ascii ? kMaxAsciiPixel : sizeof(Color);
+    const std::uint64_t bound = kMaxHeader + per_pixel * pixels_of(image);
+    if (bound > std::numeric_limits<std::size_t>::max() - ByteWriter::slack) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(bound);
+}
+
+} // namespace pixpen::detail
 
 extern "C" {
 
@@ -97,18 +128,8 @@ PIXPEN_API bool write_ppm(const char *filename, Image image, bool ascii) {
     if (!file) {
         return false;
     }
-    const std::size_t count = pixpen::detail::pixels_of(image);
-    char header[32];
-    const int header_size =
-        std::snprintf(header, sizeof header, "P%c\n%d %d\n%d\n", ascii ? '3' : '6', image->width,
-                      image->height, kMaxValue);
-    if (header_size <= 0 || static_cast<std::size_t>(header_size) >= sizeof header) {
-        return false;
-    }
-    const auto header_length = static_cast<std::size_t>(header_size);
-    const bool written = ascii ? write_ascii(file, header, header_length, image->pixels, count)
-                               : file.write(header, header_length) &&
-                                     file.write(image->pixels, count * sizeof(Color));
+    ByteWriter out(file);
+    const bool written = out.ready() && pixpen::detail::ppm_encode(image, ascii, out);
     return file.close() && written;
 }
 

@@ -2,9 +2,11 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 
 #include "core/error.hpp"
 #include "core/image.hpp"
+#include "formats/codecs.hpp"
 #include "formats/file.hpp"
 #include "formats/limits.hpp"
 #include "pixpen.h"
@@ -12,9 +14,8 @@
 
 namespace {
 
-using pixpen::detail::BlockWriter;
 using pixpen::detail::ByteReader;
-using pixpen::detail::fail_read;
+using pixpen::detail::ByteWriter;
 using pixpen::detail::File;
 using pixpen::detail::reverse_rgb_copy;
 
@@ -22,7 +23,7 @@ constexpr std::size_t kHeaderSize = 18;
 constexpr std::uint8_t kTrueColor = 2;
 constexpr std::uint8_t kBitsPerPixel = 24;
 constexpr std::uint8_t kTopLeftOrigin = 0x20;
-constexpr int kMaxSide = 0xFFFF;
+constexpr int kMaxSide = pixpen::detail::kTgaMaxSide;
 
 // The 18-byte file header; multi-byte fields are little-endian on disk.
 struct TargaHeader {
@@ -85,36 +86,125 @@ constexpr TargaHeader decode(const HeaderBytes &bytes) {
     return h;
 }
 
-// The first feature of the header that we do not read, or nullptr.
-constexpr const char *unsupported_feature(const TargaHeader &h) {
+using pixpen::detail::Refusal;
+
+// The first feature of the header that we do not read, if any.
+constexpr std::optional<Refusal> unsupported_feature(const TargaHeader &h) {
     if (h.id_length != 0) {
-        return "TGA id field not supported";
+        return Refusal::tga_id_field;
     }
     if (h.color_map_type != 0) {
-        return "TGA color map not supported";
+        return Refusal::tga_color_map;
     }
     if (h.image_type != kTrueColor) {
-        return "Unsupported image type, only uncompressed RGB is supported";
+        return Refusal::tga_image_type;
     }
     if (h.cmap_offset != 0 || h.cmap_num_entries != 0) {
-        return "TGA color map not supported";
+        return Refusal::tga_color_map;
     }
     if (h.width == 0) {
-        return "Invalid width, must be > 0";
+        return Refusal::tga_zero_width;
     }
     if (h.height == 0) {
-        return "Invalid height, must be > 0";
+        return Refusal::tga_zero_height;
     }
     if (h.bpp != kBitsPerPixel) {
-        return "Unsupported image type, bit depth must be 24";
+        return Refusal::tga_bit_depth;
     }
     if (h.image_descriptor != kTopLeftOrigin) {
-        return "Unsupported image format, TGA image descriptor must be 0x20";
+        return Refusal::tga_descriptor;
     }
-    return nullptr;
+    return std::nullopt;
+}
+
+// Pixels from the reader's window straight into the image, swapped into
+// record order on the way. false if the input ends early.
+bool read_pixels(ByteReader &in, Image image) {
+    auto *to = reinterpret_cast<std::uint8_t *>(image->pixels);
+    std::size_t left = pixpen::detail::pixels_of(image) * sizeof(Color);
+    while (left > 0) {
+        if (!in.fill()) {
+            return false;
+        }
+        const std::size_t n = std::min(left, in.window_size() / 3 * 3);
+        if (n > 0) {
+            reverse_rgb_copy(to, in.window(), n);
+            in.skip(n);
+        } else { // a pixel split between two blocks
+            std::uint8_t pixel[3];
+            for (std::uint8_t &byte : pixel) {
+                const int c = in.get();
+                if (c == ByteReader::end_of_file) {
+                    return false;
+                }
+                byte = static_cast<std::uint8_t>(c);
+            }
+            reverse_rgb_copy(to, pixel, 3);
+        }
+        const std::size_t done = n > 0 ? n : 3;
+        to += done;
+        left -= done;
+    }
+    return true;
 }
 
 } // namespace
+
+namespace pixpen::detail {
+
+Image tga_decode(ByteReader &in, PixpenError &error) {
+    HeaderBytes bytes{};
+    // fill() first: the reader's aligned block then takes the file from offset 0.
+    if (!in.fill() || in.read(bytes.data(), bytes.size()) != bytes.size()) {
+        refuse(error, Refusal::tga_header);
+        return nullptr;
+    }
+    const TargaHeader header = decode(bytes);
+    if (const auto refusal = unsupported_feature(header)) {
+        refuse(error, *refusal);
+        return nullptr;
+    }
+    Image image = create_declared_image(
+        header.width, header.height, in.bytes_left(), [](std::uint64_t n) { return 3 * n; },
+        Refusal::pixel_data, error);
+    if (image == nullptr) {
+        return nullptr;
+    }
+    // A stream error may have cut the data short of what the header says.
+    if (!read_pixels(in, image) || in.failed()) {
+        destroy_image(image);
+        refuse(error, Refusal::pixel_data);
+        return nullptr;
+    }
+    return image;
+}
+
+bool tga_encode(Image image, ByteWriter &out) {
+    TargaHeader header;
+    header.width = static_cast<std::uint16_t>(image->width);
+    header.height = static_cast<std::uint16_t>(image->height);
+    const HeaderBytes bytes = encode(header);
+    unsigned char *cursor = std::copy(bytes.begin(), bytes.end(), out.begin());
+    // The pixels are swapped into file order on their way into the sink, so
+    // the caller's image is never modified.
+    const auto *from = reinterpret_cast<const std::uint8_t *>(image->pixels);
+    std::size_t left = pixels_of(image) * sizeof(Color);
+    while (left > 0) {
+        // Whole pixels up to the end of the block, overrunning it by at most 2 bytes.
+        const auto room = static_cast<std::size_t>(out.block_end() - cursor);
+        const std::size_t n = std::min(left, (room + 2) / 3 * 3);
+        reverse_rgb_copy(cursor, from, n);
+        cursor += n;
+        from += n;
+        left -= n;
+        if (!out.advance(cursor)) {
+            return false;
+        }
+    }
+    return out.finish(cursor);
+}
+
+} // namespace pixpen::detail
 
 extern "C" {
 
@@ -128,92 +218,13 @@ PIXPEN_API bool write_tga(const char *filename, Image image) {
     if (!file) {
         return false;
     }
-    // The pixels are swapped into file order on their way through the staging
-    // block, so the caller's image is never modified.
-    BlockWriter out(file);
-    if (!out.ready()) {
-        return false;
-    }
-    TargaHeader header;
-    header.width = static_cast<std::uint16_t>(image->width);
-    header.height = static_cast<std::uint16_t>(image->height);
-    const HeaderBytes bytes = encode(header);
-    unsigned char *cursor = std::copy(bytes.begin(), bytes.end(), out.begin());
-    const auto *from = reinterpret_cast<const std::uint8_t *>(image->pixels);
-    std::size_t left = pixpen::detail::pixels_of(image) * sizeof(Color);
-    while (left > 0) {
-        // Whole pixels up to the end of the block, overrunning it by at most 2 bytes.
-        const auto room = static_cast<std::size_t>(out.block_end() - cursor);
-        const std::size_t n = std::min(left, (room + 2) / 3 * 3);
-        reverse_rgb_copy(cursor, from, n);
-        cursor += n;
-        from += n;
-        left -= n;
-        if (!out.advance(cursor)) {
-            return false;
-        }
-    }
-    const bool written = out.finish(cursor);
+    ByteWriter out(file);
+    const bool written = out.ready() && pixpen::detail::tga_encode(image, out);
     return file.close() && written;
 }
 
 PIXPEN_API Image read_tga(const char *filename) {
-    File file(filename, "rb");
-    if (!file) {
-        return fail_read(std::strerror(file.open_error()));
-    }
-    ByteReader in(file.get());
-    if (!in.ready()) {
-        return fail_read("Out of memory");
-    }
-    HeaderBytes bytes{};
-    // fill() first: the reader's aligned block then takes the file from offset 0.
-    if (!in.fill() || in.read(bytes.data(), bytes.size()) != bytes.size()) {
-        return fail_read("Unable to read TGA header");
-    }
-    const TargaHeader header = decode(bytes);
-    if (const char *refusal = unsupported_feature(header)) {
-        return fail_read(refusal);
-    }
-    const auto bytes_left = [&]() -> std::optional<std::uint64_t> {
-        const auto size = file.regular_file_size();
-        return size ? std::optional(*size >= kHeaderSize ? *size - kHeaderSize : 0) : std::nullopt;
-    }();
-    Image image = pixpen::detail::create_declared_image(
-        header.width, header.height, bytes_left, [](std::uint64_t n) { return 3 * n; },
-        "Unable to read pixel data");
-    if (image == nullptr) {
-        return nullptr;
-    }
-    // Block by block from the reader's buffer, swapped into record order on the way.
-    auto *to = reinterpret_cast<std::uint8_t *>(image->pixels);
-    std::size_t left = pixpen::detail::pixels_of(image) * sizeof(Color);
-    while (left > 0) {
-        if (!in.fill()) {
-            destroy_image(image);
-            return fail_read("Unable to read pixel data");
-        }
-        const std::size_t n = std::min(left, in.window_size() / 3 * 3);
-        if (n > 0) {
-            reverse_rgb_copy(to, in.window(), n);
-            in.skip(n);
-        } else { // a pixel split between two blocks
-            std::uint8_t pixel[3];
-            for (std::uint8_t &byte : pixel) {
-                const int c = in.get();
-                if (c == ByteReader::end_of_file) {
-                    destroy_image(image);
-                    return fail_read("Unable to read pixel data");
-                }
-                byte = static_cast<std::uint8_t>(c);
-            }
-            reverse_rgb_copy(to, pixel, 3);
-        }
-        const std::size_t done = n > 0 ? n : 3;
-        to += done;
-        left -= done;
-    }
-    return image;
+    return pixpen::detail::read_file_reporting_globally(filename, pixpen::detail::tga_decode);
 }
 
 } // extern "C"

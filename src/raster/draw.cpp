@@ -35,22 +35,11 @@ PIXPEN_API void do_line(Image image, int x0, int y0, int x1, int y1, Color color
     // Everything the walk visits from here on is inside, so store by index
     // without any per-point bounds check.
     const std::int64_t width = image->width;
-    const std::int64_t major_stride = segment->major_dx + segment->major_dy * width;
-    const std::int64_t minor_stride = segment->minor_dx + segment->minor_dy * width;
-    const std::int64_t two_dminor = segment->two_dminor;
-    const std::int64_t two_dmajor = segment->two_dmajor;
-    std::int64_t remainder = segment->remainder;
-    std::int64_t index = segment->y * width + segment->x;
     Color *const pixels = image->pixels;
-    for (std::int64_t i = segment->count; i > 0; --i) {
-        pixels[index] = color;
-        index += major_stride;
-        remainder += two_dminor;
-        if (remainder >= two_dmajor) {
-            remainder -= two_dmajor;
-            index += minor_stride;
-        }
-    }
+    pixpen::detail::walk_segment(*segment, segment->y * width + segment->x,
+                                 segment->major_dx + segment->major_dy * width,
+                                 segment->minor_dx + segment->minor_dy * width,
+                                 [pixels, color](std::int64_t index) { pixels[index] = color; });
 }
 
 } // extern "C"

@@ -11,6 +11,10 @@
 // interval that can be found with a few divisions. Walking only that interval
 // gives exactly the pixels of the full walk, at a cost proportional to what is
 // visible, and with no arithmetic that can overflow for any int endpoints.
+//
+// The divisions need products of up to 67 bits. Where the compiler has a
+// 128-bit integer they use it; elsewhere (32-bit targets) PortableWide does
+// the same arithmetic exactly, in two 64-bit words.
 
 #include <algorithm>
 #include <cstdint>
@@ -18,7 +22,120 @@
 
 namespace pixpen::detail {
 
+// A signed 128-bit integer in two's complement, with just the operations the
+// clipping needs. Values that fit 64 bits take the native path.
+class PortableWide {
+  public:
+    constexpr PortableWide(std::int64_t value = 0) noexcept
+        : hi_(value < 0 ? ~std::uint64_t{0} : 0), lo_(static_cast<std::uint64_t>(value)) {}
+
+    explicit constexpr operator std::int64_t() const noexcept {
+        return static_cast<std::int64_t>(lo_);
+    }
+
+    constexpr PortableWide operator-() const noexcept {
+        PortableWide r;
+        r.lo_ = ~lo_ + 1;
+        r.hi_ = ~hi_ + (r.lo_ == 0 ? 1 : 0);
+        return r;
+    }
+    friend constexpr PortableWide operator+(PortableWide a, PortableWide b) noexcept {
+        PortableWide r;
+        r.lo_ = a.lo_ + b.lo_;
+        r.hi_ = a.hi_ + b.hi_ + (r.lo_ < a.lo_ ? 1 : 0);
+        return r;
+    }
+    friend constexpr PortableWide operator-(PortableWide a, PortableWide b) noexcept {
+        return a + -b;
+    }
+    // The low 128 bits of the product, which are the same signed or unsigned.
+    friend constexpr PortableWide operator*(PortableWide a, PortableWide b) noexcept {
+        PortableWide r = multiply(a.lo_, b.lo_);
+        r.hi_ += a.hi_ * b.lo_ + a.lo_ * b.hi_;
+        return r;
+    }
+    // Truncating division and remainder, as for the built-in integers.
+    friend constexpr PortableWide operator/(PortableWide a, PortableWide b) noexcept {
+        const PortableWide q = divide(a.magnitude(), b.magnitude(), nullptr);
+        return a.negative() != b.negative() ? -q : q;
+    }
+    friend constexpr PortableWide operator%(PortableWide a, PortableWide b) noexcept {
+        PortableWide r;
+        divide(a.magnitude(), b.magnitude(), &r);
+        return a.negative() ? -r : r;
+    }
+    friend constexpr bool operator<(PortableWide a, PortableWide b) noexcept {
+        if (a.hi_ != b.hi_) {
+            return static_cast<std::int64_t>(a.hi_) < static_cast<std::int64_t>(b.hi_);
+        }
+        return a.lo_ < b.lo_;
+    }
+    friend constexpr bool operator>(PortableWide a, PortableWide b) noexcept { return b < a; }
+    friend constexpr bool operator<=(PortableWide a, PortableWide b) noexcept { return !(b < a); }
+    friend constexpr bool operator>=(PortableWide a, PortableWide b) noexcept { return !(a < b); }
+    friend constexpr bool operator==(PortableWide a, PortableWide b) noexcept {
+        return a.hi_ == b.hi_ && a.lo_ == b.lo_;
+    }
+    friend constexpr bool operator!=(PortableWide a, PortableWide b) noexcept { return !(a == b); }
+
+  private:
+    constexpr bool negative() const noexcept { return (hi_ >> 63) != 0; }
+    constexpr PortableWide magnitude() const noexcept { return negative() ? -*this : *this; }
+
+    static constexpr PortableWide multiply(std::uint64_t a, std::uint64_t b) noexcept {
+        constexpr std::uint64_t kLow = 0xFFFFFFFFu;
+        const std::uint64_t p0 = (a & kLow) * (b & kLow);
+        const std::uint64_t p1 = (a & kLow) * (b >> 32);
+        const std::uint64_t p2 = (a >> 32) * (b & kLow);
+        const std::uint64_t p3 = (a >> 32) * (b >> 32);
+        const std::uint64_t middle = (p0 >> 32) + (p1 & kLow) + (p2 & kLow);
+        PortableWide r;
+        r.lo_ = (middle << 32) | (p0 & kLow);
+        r.hi_ = p3 + (p1 >> 32) + (p2 >> 32) + (middle >> 32);
+        return r;
+    }
+
+    // Unsigned division of magnitudes, bit by bit unless both fit 64 bits.
+    static constexpr PortableWide divide(PortableWide n, PortableWide d,
+                                         PortableWide *remainder) noexcept {
+        PortableWide q;
+        PortableWide r;
+        if (n.hi_ == 0 && d.hi_ == 0) {
+            q.lo_ = n.lo_ / d.lo_;
+            r.lo_ = n.lo_ % d.lo_;
+        } else {
+            for (int bit = 127; bit >= 0; --bit) {
+                r.hi_ = r.hi_ << 1 | r.lo_ >> 63;
+                r.lo_ = r.lo_ << 1 | ((bit >= 64 ? n.hi_ >> (bit - 64) : n.lo_ >> bit) & 1);
+                if (!unsigned_less(r, d)) {
+                    r = r - d;
+                    if (bit >= 64) {
+                        q.hi_ |= std::uint64_t{1} << (bit - 64);
+                    } else {
+                        q.lo_ |= std::uint64_t{1} << bit;
+                    }
+                }
+            }
+        }
+        if (remainder != nullptr) {
+            *remainder = r;
+        }
+        return q;
+    }
+
+    static constexpr bool unsigned_less(PortableWide a, PortableWide b) noexcept {
+        return a.hi_ != b.hi_ ? a.hi_ < b.hi_ : a.lo_ < b.lo_;
+    }
+
+    std::uint64_t hi_ = 0;
+    std::uint64_t lo_ = 0;
+};
+
+#if defined(__SIZEOF_INT128__)
 __extension__ typedef __int128 wide_int;
+#else
+using wide_int = PortableWide;
+#endif
 
 // Inclusive bounds of the drawable area.
 struct ClipRect {
@@ -38,32 +155,36 @@ struct LineSegment {
 
 namespace line_detail {
 
-constexpr wide_int floor_div(wide_int a, wide_int b) { // b > 0
-    const wide_int q = a / b;
+template <class Wide> constexpr Wide floor_div(Wide a, Wide b) { // b > 0
+    const Wide q = a / b;
     return (a % b != 0 && a < 0) ? q - 1 : q;
 }
 
-constexpr wide_int ceil_div(wide_int a, wide_int b) { // b > 0
+template <class Wide> constexpr Wide ceil_div(Wide a, Wide b) { // b > 0
     return -floor_div(-a, b);
 }
 
 // Steps n in [lo, hi] whose coordinate start + s * n lies in [min, max].
-constexpr void clip_axis(std::int64_t start, int s, std::int64_t min, std::int64_t max,
-                         wide_int &lo, wide_int &hi) {
+template <class Wide>
+constexpr void clip_axis(std::int64_t start, int s, std::int64_t min, std::int64_t max, Wide &lo,
+                         Wide &hi) {
     if (s > 0) {
-        lo = std::max<wide_int>(lo, min - start);
-        hi = std::min<wide_int>(hi, max - start);
+        lo = std::max<Wide>(lo, min - start);
+        hi = std::min<Wide>(hi, max - start);
     } else {
-        lo = std::max<wide_int>(lo, start - max);
-        hi = std::min<wide_int>(hi, start - min);
+        lo = std::max<Wide>(lo, start - max);
+        hi = std::min<Wide>(hi, start - min);
     }
 }
 
 } // namespace line_detail
 
-// The part of the line (x0, y0) -> (x1, y1) inside `clip`, or nothing.
-constexpr std::optional<LineSegment> clip_line(std::int64_t x0, std::int64_t y0, std::int64_t x1,
-                                               std::int64_t y1, const ClipRect &clip) {
+// The part of the line (x0, y0) -> (x1, y1) inside `clip`, or nothing,
+// computed in the wide integer type `wide_int`.
+template <class wide_int>
+constexpr std::optional<LineSegment> clip_line_with(std::int64_t x0, std::int64_t y0,
+                                                    std::int64_t x1, std::int64_t y1,
+                                                    const ClipRect &clip) {
     using line_detail::ceil_div;
     using line_detail::clip_axis;
     using line_detail::floor_div;
@@ -133,22 +254,44 @@ constexpr std::optional<LineSegment> clip_line(std::int64_t x0, std::int64_t y0,
     return segment;
 }
 
-// Calls plot(x, y) for each visible point, in the order the walk visits them.
-template <class Plot> constexpr void for_each_point(const LineSegment &segment, Plot &&plot) {
-    std::int64_t x = segment.x;
-    std::int64_t y = segment.y;
+constexpr std::optional<LineSegment> clip_line(std::int64_t x0, std::int64_t y0, std::int64_t x1,
+                                               std::int64_t y1, const ClipRect &clip) {
+    return clip_line_with<wide_int>(x0, y0, x1, y1, clip);
+}
+
+// The one stepping loop: visits each visible point in the order of the walk,
+// as `position`, which moves by `major` every step and by `minor` as well on
+// a minor step. do_line walks pixel indices this way, the tests (x, y) pairs.
+template <class Position, class Visit>
+constexpr void walk_segment(const LineSegment &segment, Position position, Position major,
+                            Position minor, Visit &&visit) {
     std::int64_t remainder = segment.remainder;
-    for (std::int64_t i = 0; i < segment.count; ++i) {
-        plot(x, y);
-        x += segment.major_dx;
-        y += segment.major_dy;
+    for (std::int64_t i = segment.count; i > 0; --i) {
+        visit(position);
+        position += major;
         remainder += segment.two_dminor;
         if (remainder >= segment.two_dmajor) {
             remainder -= segment.two_dmajor;
-            x += segment.minor_dx;
-            y += segment.minor_dy;
+            position += minor;
         }
     }
+}
+
+// A point of the walk, for visiting coordinates rather than indices.
+struct WalkPoint {
+    std::int64_t x = 0, y = 0;
+    constexpr WalkPoint &operator+=(const WalkPoint &step) {
+        x += step.x;
+        y += step.y;
+        return *this;
+    }
+};
+
+// Calls plot(x, y) for each visible point, in the order the walk visits them.
+template <class Plot> constexpr void for_each_point(const LineSegment &segment, Plot &&plot) {
+    walk_segment(
+        segment, WalkPoint{segment.x, segment.y}, WalkPoint{segment.major_dx, segment.major_dy},
+        WalkPoint{segment.minor_dx, segment.minor_dy}, [&](const WalkPoint &p) { plot(p.x, p.y); });
 }
 
 } // namespace pixpen::detail
