@@ -2,20 +2,19 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "pixpen.h"
+#include "pixpen.hpp"
 
 namespace test {
 
-struct ImageDeleter {
-    void operator()(ImageRecord *image) const { destroy_image(image); }
-};
-using ImagePtr = std::unique_ptr<ImageRecord, ImageDeleter>;
+// Owns an image; get(), ->, == nullptr and adoption of a raw handle work as
+// they did with the unique_ptr it replaces. Null if creation fails.
+using ImagePtr = pixpen::Picture;
 
 inline ImagePtr make_image(int width, int height) {
     return ImagePtr(create_image(width, height));
