@@ -26,6 +26,19 @@ std::vector<Point> clipped_walk(std::int64_t x0, std::int64_t y0, std::int64_t x
     return points;
 }
 
+// The same, through the portable 128-bit arithmetic that targets without a
+// native one use; forced here so that x86-64 runs check it too.
+std::vector<Point> portable_walk(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                                 const ClipRect &clip) {
+    std::vector<Point> points;
+    if (const auto segment =
+            pixpen::detail::clip_line_with<pixpen::detail::PortableWide>(x0, y0, x1, y1, clip)) {
+        pixpen::detail::for_each_point(
+            *segment, [&](std::int64_t x, std::int64_t y) { points.emplace_back(x, y); });
+    }
+    return points;
+}
+
 std::vector<Point> walk(int x0, int y0, int x1, int y1) {
     return reference_walk(x0, y0, x1, y1, ClipRect{INT_MIN, INT_MIN, INT_MAX, INT_MAX});
 }
@@ -69,9 +82,14 @@ TEST_P(SkippingWalk, VisitsExactlyTheVisiblePointsOfTheFullWalkInOrder) {
         };
         const std::int64_t x0 = clamp(pick(rng)), y0 = clamp(pick(rng)), x1 = clamp(pick(rng)),
                            y1 = clamp(pick(rng));
-        ASSERT_EQ(clipped_walk(x0, y0, x1, y1, clip), reference_walk(x0, y0, x1, y1, clip))
+        const auto expected = reference_walk(x0, y0, x1, y1, clip);
+        ASSERT_EQ(clipped_walk(x0, y0, x1, y1, clip), expected)
             << family.name << ": (" << x0 << ", " << y0 << ") -> (" << x1 << ", " << y1
             << ") clip [" << clip.x_min << ", " << clip.x_max << "] x [" << clip.y_min << ", "
+            << clip.y_max << "]";
+        ASSERT_EQ(portable_walk(x0, y0, x1, y1, clip), expected)
+            << "portable " << family.name << ": (" << x0 << ", " << y0 << ") -> (" << x1 << ", "
+            << y1 << ") clip [" << clip.x_min << ", " << clip.x_max << "] x [" << clip.y_min << ", "
             << clip.y_max << "]";
     }
 }
@@ -97,8 +115,52 @@ TEST(SkippingWalk, LongLinesMatchTheReference) {
         const auto expected = reference_walk(l[0], l[1], l[2], l[3], clip);
         EXPECT_FALSE(expected.empty());
         EXPECT_EQ(clipped_walk(l[0], l[1], l[2], l[3], clip), expected);
+        EXPECT_EQ(portable_walk(l[0], l[1], l[2], l[3], clip), expected);
     }
 }
+
+#if defined(__SIZEOF_INT128__)
+// The portable arithmetic against the native one, on operands of every size
+// the clipping can produce and beyond, signs mixed.
+TEST(PortableWide, AgreesWithTheNativeInt128) {
+    using pixpen::detail::PortableWide;
+    __extension__ typedef __int128 native;
+    std::mt19937_64 rng(7);
+    const auto operand = [&](bool nonzero) {
+        const int bits = static_cast<int>(rng() % 63) + 1;
+        auto v = static_cast<std::int64_t>(rng() >> (64 - bits));
+        if (rng() % 2 == 0) {
+            v = -v;
+        }
+        return nonzero && v == 0 ? std::int64_t{1} : v;
+    };
+    // Both 64-bit halves: the low one directly, the high one shifted down by
+    // two truncating divisions, which the native side does the same way.
+    const auto same = [](PortableWide p, native n) {
+        const PortableWide p_shift(std::int64_t{1} << 32);
+        const native n_shift = native{1} << 32;
+        return static_cast<std::int64_t>(p) == static_cast<std::int64_t>(n) &&
+               static_cast<std::int64_t>(p / p_shift / p_shift) ==
+                   static_cast<std::int64_t>(n / n_shift / n_shift);
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const std::int64_t a = operand(false), b = operand(false), c = operand(true);
+        const PortableWide pa(a), pb(b), pc(c);
+        const native na = a, nb = b, nc = c;
+        // Products of two 63-bit values exceed 64 bits, as 2 * n * dminor may.
+        const PortableWide product = pa * pb;
+        const native exact = na * nb;
+        ASSERT_TRUE(same(product, exact)) << a << " * " << b;
+        ASSERT_TRUE(same(product + pc, exact + nc)) << a << " * " << b << " + " << c;
+        ASSERT_TRUE(same(product - pc, exact - nc)) << a << " * " << b << " - " << c;
+        ASSERT_TRUE(same(product / pc, exact / nc)) << a << " * " << b << " / " << c;
+        ASSERT_TRUE(same(product % pc, exact % nc)) << a << " * " << b << " % " << c;
+        ASSERT_EQ(product < pc, exact < nc);
+        ASSERT_EQ(pa <= pb, a <= b);
+        ASSERT_EQ(static_cast<std::int64_t>(pa + pb), static_cast<std::int64_t>(na + nb));
+    }
+}
+#endif
 
 TEST(DoLine, DrawsTheReferencePixelsOnRealImages) {
     std::mt19937 rng(42);
