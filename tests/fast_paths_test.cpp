@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <random>
 #include <string>
@@ -40,41 +41,88 @@ std::vector<std::pair<int, int>> sizes() {
     return out;
 }
 
-TEST(FastWholeImage, MatchesTheByteLoops) {
-    std::uint32_t seed = 1;
-    for (auto [w, h] : sizes()) {
-        auto image = test::random_image(w, h, seed++);
-        Bytes expected = test::pixel_bytes(image.get());
-        for (std::size_t i = 0; i + 2 < expected.size(); i += 3) {
-            expected[i] ^= expected[i + 2];
-            expected[i + 2] ^= expected[i];
-            expected[i] ^= expected[i + 2];
-        }
-        do_reverse_rgb(image.get());
-        ASSERT_EQ(test::pixel_bytes(image.get()), expected) << "reverse " << w << "x" << h;
+// Moves an image's pixels `offset` bytes past a 64-byte boundary, as a
+// record a caller builds around memory of its own may place them, with guard
+// bytes on both sides; the image gets its own pointer back at the end.
+class OffsetPixels {
+  public:
+    static constexpr std::uint8_t kGuard = 0xA5;
 
-        for (auto &b : expected) {
-            b = static_cast<std::uint8_t>(255 - b);
-        }
-        do_invert(image.get());
-        ASSERT_EQ(test::pixel_bytes(image.get()), expected) << "invert " << w << "x" << h;
-
-        const Color c{static_cast<std::uint8_t>(seed), static_cast<std::uint8_t>(seed * 7),
-                      static_cast<std::uint8_t>(seed * 13)};
-        for (std::size_t i = 0; i < expected.size(); i += 3) {
-            expected[i] = c.r;
-            expected[i + 1] = c.g;
-            expected[i + 2] = c.b;
-        }
-        do_clear(image.get(), c);
-        ASSERT_EQ(test::pixel_bytes(image.get()), expected) << "clear " << w << "x" << h;
+    OffsetPixels(Image image, std::size_t offset)
+        : image_(image), own_(image->pixels), size_(static_cast<std::size_t>(image->width) *
+                                                    static_cast<std::size_t>(image->height) * 3),
+          storage_(size_ + offset + 128, kGuard) {
+        const auto address = reinterpret_cast<std::uintptr_t>(storage_.data());
+        at_ = storage_.data() + (64 - address % 64) % 64 + offset;
+        std::memcpy(at_, own_, size_);
+        image->pixels = reinterpret_cast<Color *>(at_);
     }
-    // Large enough for the streaming fill.
-    auto big = test::random_image(2000, 1500, 3);
-    do_clear(big.get(), Color{1, 2, 3});
-    const Bytes bytes = test::pixel_bytes(big.get());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        ASSERT_EQ(bytes[i], i % 3 + 1) << i;
+    OffsetPixels(const OffsetPixels &) = delete;
+    OffsetPixels &operator=(const OffsetPixels &) = delete;
+    ~OffsetPixels() { image_->pixels = own_; }
+
+    // No byte outside the pixels was written.
+    bool guards_intact() const {
+        const auto untouched = [](std::uint8_t b) { return b == kGuard; };
+        const std::uint8_t *const at = at_;
+        return std::all_of(storage_.data(), at, untouched) &&
+               std::all_of(at + size_, storage_.data() + storage_.size(), untouched);
+    }
+
+  private:
+    Image image_;
+    Color *own_;
+    std::size_t size_;
+    std::vector<std::uint8_t> storage_;
+    std::uint8_t *at_;
+};
+
+// Each pass against its byte loop, with the pixels at 0, 1 and 2 bytes past
+// an aligned address: the vector loops must not assume where they start.
+TEST(FastWholeImage, MatchesTheByteLoopsAtAnyAlignment) {
+    std::uint32_t seed = 1;
+    for (std::size_t offset : {0, 1, 2}) {
+        for (auto [w, h] : sizes()) {
+            auto image = test::random_image(w, h, seed++);
+            const OffsetPixels placed(image.get(), offset);
+            Bytes expected = test::pixel_bytes(image.get());
+            for (std::size_t i = 0; i + 2 < expected.size(); i += 3) {
+                expected[i] ^= expected[i + 2];
+                expected[i + 2] ^= expected[i];
+                expected[i] ^= expected[i + 2];
+            }
+            do_reverse_rgb(image.get());
+            ASSERT_EQ(test::pixel_bytes(image.get()), expected)
+                << "reverse " << w << "x" << h << " at +" << offset;
+
+            for (auto &b : expected) {
+                b = static_cast<std::uint8_t>(255 - b);
+            }
+            do_invert(image.get());
+            ASSERT_EQ(test::pixel_bytes(image.get()), expected)
+                << "invert " << w << "x" << h << " at +" << offset;
+
+            const Color c{static_cast<std::uint8_t>(seed), static_cast<std::uint8_t>(seed * 7),
+                          static_cast<std::uint8_t>(seed * 13)};
+            for (std::size_t i = 0; i < expected.size(); i += 3) {
+                expected[i] = c.r;
+                expected[i + 1] = c.g;
+                expected[i + 2] = c.b;
+            }
+            do_clear(image.get(), c);
+            ASSERT_EQ(test::pixel_bytes(image.get()), expected)
+                << "clear " << w << "x" << h << " at +" << offset;
+            ASSERT_TRUE(placed.guards_intact()) << w << "x" << h << " at +" << offset;
+        }
+        // Large enough for the streaming fill.
+        auto big = test::random_image(2000, 1500, 3);
+        const OffsetPixels placed(big.get(), offset);
+        do_clear(big.get(), Color{1, 2, 3});
+        const Bytes bytes = test::pixel_bytes(big.get());
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            ASSERT_EQ(bytes[i], i % 3 + 1) << i << " at +" << offset;
+        }
+        ASSERT_TRUE(placed.guards_intact()) << "big at +" << offset;
     }
 }
 

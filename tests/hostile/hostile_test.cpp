@@ -1,11 +1,16 @@
 // Hostile files, as a table: every prefix of a valid TGA, P6 and P3 file,
-// huge, negative, overflowing and non-numeric header fields, odd max values,
-// comments everywhere, trailing garbage, and names that are not readable
-// files. For every case: the result, the exact message, no file handle or
-// heap byte left behind, and a peak heap use bounded by the file's size plus
-// the image returned.
+// from a regular file and through a pipe, streams that fail with EIO after
+// every number of bytes, huge, negative, overflowing and non-numeric header
+// fields, odd max values, comments everywhere, trailing garbage, and names
+// that are not readable files. For every case: the result, the exact
+// message, no file handle or heap byte left behind, and a peak heap use
+// bounded by the file's size plus the image returned.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -17,6 +22,7 @@
 #include <vector>
 
 #include "allocation_counter.hpp"
+#include "failing_stream.hpp"
 #include "pixpen.h"
 #include "test_support.hpp"
 
@@ -24,8 +30,11 @@ namespace {
 
 enum class Reader { tga, ppm };
 
-// Where the case reads from: a temp file holding `bytes`, or something else.
-enum class Source { file, directory, dev_null, missing_200_chars, null_name };
+// Where the case reads from: a temp file holding `bytes`; a FIFO that a child
+// process fills with them (no size known in advance, so the readers meet
+// short data only as they read it); a stream of them that fails with EIO
+// after `delivered` bytes; or something else.
+enum class Source { file, fifo, failing_read, directory, dev_null, missing_200_chars, null_name };
 
 struct Expected {
     const char *message = nullptr; // the refusal; nullptr when the file is read
@@ -40,6 +49,7 @@ struct HostileCase {
     std::string bytes;
     Expected expected;
     Source source = Source::file;
+    std::size_t delivered = 0; // Source::failing_read
 };
 
 void PrintTo(const HostileCase &c, std::ostream *os) {
@@ -96,13 +106,19 @@ const std::string kP3 = "P3\n3 2\n255\n255 0 17\n1 22 133\n127 128 129\n0 0 0\n2
 
 // A prefix of `whole` shorter than `below` bytes is refused with `message`;
 // the first row that applies wins, and prefixes past every row are read.
+// The last row's message is the reader's message for short pixel data.
 struct PrefixRule {
     std::size_t below;
     const char *message;
 };
 
+// Every prefix, from a file and through a FIFO; and the whole file from a
+// stream that fails after each number of bytes (and one that never fails).
+// A failed read is never an image: it is refused as the bytes delivered
+// before the error would be, and where those would be read, as short data.
 void add_prefixes(std::vector<HostileCase> &cases, const char *stem, Reader reader,
                   const std::string &whole, const std::vector<PrefixRule> &rules) {
+    const std::string s(stem);
     for (std::size_t length = 0; length <= whole.size(); ++length) {
         Expected expected = read_as(3, 2, kRgb);
         for (const PrefixRule &rule : rules) {
@@ -111,9 +127,16 @@ void add_prefixes(std::vector<HostileCase> &cases, const char *stem, Reader read
                 break;
             }
         }
-        cases.push_back({std::string(stem) + "_prefix_" + std::to_string(length), reader,
-                         whole.substr(0, length), expected});
+        const std::string n = std::to_string(length);
+        const std::string prefix = whole.substr(0, length);
+        cases.push_back({s + "_prefix_" + n, reader, prefix, expected});
+        cases.push_back({s + "_fifo_prefix_" + n, reader, prefix, expected, Source::fifo});
+        cases.push_back({s + "_eio_after_" + n, reader, whole,
+                         expected.message != nullptr ? expected : refused(rules.back().message),
+                         Source::failing_read, length});
     }
+    cases.push_back(
+        {s + "_eio_never", reader, whole, read_as(3, 2, kRgb), Source::failing_read, SIZE_MAX});
 }
 
 // ---- the table ---------------------------------------------------------------
@@ -291,12 +314,27 @@ std::vector<HostileCase> hostile_cases() {
         big_p3_head += std::to_string(big_rgb[i]) + "\n";
     }
     const std::string big_p3 = big_p3_head + std::to_string(big_rgb.back()) + "\n";
-    c.push_back({"tga_300x200", R::tga, tga_header(300, 200) + bgr(big_pixels),
-                 read_as(300, 200, big_pixels)});
-    c.push_back(
-        {"p6_300x200", R::ppm, "P6 300 200 255\n" + big_pixels, read_as(300, 200, big_pixels)});
-    c.push_back({"p3_300x200", R::ppm, big_p3, read_as(300, 200, big_pixels)});
-    c.push_back({"p3_300x200_bad_last_sample", R::ppm, big_p3_head + "x\n", refused(kShortP3)});
+    const std::string big_tga = tga_header(300, 200) + bgr(big_pixels);
+    const std::string big_p6 = "P6 300 200 255\n" + big_pixels;
+    const std::vector<HostileCase> big_cases = {
+        {"tga_300x200", R::tga, big_tga, read_as(300, 200, big_pixels)},
+        {"p6_300x200", R::ppm, big_p6, read_as(300, 200, big_pixels)},
+        {"p3_300x200", R::ppm, big_p3, read_as(300, 200, big_pixels)},
+        {"p3_300x200_bad_last_sample", R::ppm, big_p3_head + "x\n", refused(kShortP3)},
+        // Short by a whole pixel and by part of one, well past the first refill.
+        {"tga_300x200_short_3", R::tga, big_tga.substr(0, big_tga.size() - 3), refused(kShortP6)},
+        {"tga_300x200_short_1", R::tga, big_tga.substr(0, big_tga.size() - 1), refused(kShortP6)},
+        {"p6_300x200_short_3", R::ppm, big_p6.substr(0, big_p6.size() - 3), refused(kShortP6)},
+        {"p6_300x200_short_1", R::ppm, big_p6.substr(0, big_p6.size() - 1), refused(kShortP6)},
+    };
+    // Each also through a pipe, where the size checks cannot see the end
+    // coming and the reader meets it with the image already allocated.
+    for (const HostileCase &b : big_cases) {
+        c.push_back(b);
+        c.push_back(b);
+        c.back().name += "_fifo";
+        c.back().source = Source::fifo;
+    }
     return c;
 }
 
@@ -306,15 +344,47 @@ std::vector<HostileCase> hostile_cases() {
 // come on top of what the file and the image account for.
 constexpr long long kFixedOverhead = 96 * 1024;
 
+// Feeds `bytes` into a new FIFO at `path` from a child process, which ends
+// once the reader has taken them all or closed its end (SIGPIPE), and in any
+// case within a minute, should the reader never open the FIFO at all.
+pid_t feed_fifo(const std::string &path, const std::string &bytes) {
+    if (mkfifo(path.c_str(), 0600) != 0) {
+        return -1;
+    }
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(60);
+        const int fd = open(path.c_str(), O_WRONLY);
+        for (std::size_t done = 0; fd >= 0 && done < bytes.size();) {
+            const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(n);
+        }
+        _exit(0);
+    }
+    return child;
+}
+
 class HostileFile : public testing::TestWithParam<HostileCase> {};
 
 TEST_P(HostileFile, IsReadOrRefusedCleanly) {
     const HostileCase &c = GetParam();
     test::TempDir dir;
     std::string path = dir.file("input");
+    pid_t feeder = 0;
     switch (c.source) {
     case Source::file:
         test::write_file(path, c.bytes);
+        break;
+    case Source::fifo:
+        feeder = feed_fifo(path, c.bytes);
+        ASSERT_GT(feeder, 0) << std::strerror(errno);
+        break;
+    case Source::failing_read:
+        test::write_file(path, c.bytes);
+        hostile::fail_reads_after(path, c.delivered);
         break;
     case Source::directory:
         path = dir.path().string();
@@ -341,6 +411,12 @@ TEST_P(HostileFile, IsReadOrRefusedCleanly) {
     hostile::arm_allocation_counter();
     Image image = c.reader == Reader::tga ? read_tga(name) : read_ppm(name);
     const hostile::AllocationWindow reading = hostile::disarm_allocation_counter();
+    if (c.source == Source::failing_read) {
+        EXPECT_TRUE(hostile::stop_failing_reads()) << "the reader never opened the failing stream";
+    }
+    if (feeder > 0) {
+        EXPECT_EQ(waitpid(feeder, nullptr, 0), feeder);
+    }
 
     EXPECT_EQ(test::open_descriptor_count(), descriptors) << "a file handle was left open";
     EXPECT_NE(std::memchr(last_error, '\0', sizeof last_error), nullptr);
