@@ -1,0 +1,297 @@
+// The per-call family: format detection, memory against files, writers'
+// statuses and reasons, arguments, the message table and the version.
+
+#include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "core/messages.hpp"
+#include "test_support.hpp"
+
+namespace {
+
+using test::Bytes;
+
+PixpenStatus status_of(std::string_view message) {
+    for (const auto &row : pixpen::detail::kMessages) {
+        if (row.text == message) {
+            return row.status;
+        }
+    }
+    return PIXPEN_ERROR_CANNOT_OPEN; // the system's texts are the only ones not in the table
+}
+
+// `bytes` at the very end of a readable mapping, with an unreadable page
+// right after it: a decoder that reads one byte too far faults.
+class GuardedBytes {
+  public:
+    explicit GuardedBytes(const Bytes &bytes) {
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        length_ = (bytes.size() + page - 1) / page * page + page;
+        base_ = static_cast<std::uint8_t *>(
+            mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        EXPECT_NE(base_, MAP_FAILED);
+        mprotect(base_ + length_ - page, page, PROT_NONE);
+        data_ = base_ + length_ - page - bytes.size();
+        std::copy(bytes.begin(), bytes.end(), data_);
+    }
+    ~GuardedBytes() { munmap(base_, length_); }
+    GuardedBytes(const GuardedBytes &) = delete;
+    GuardedBytes &operator=(const GuardedBytes &) = delete;
+    const std::uint8_t *data() const { return data_; }
+
+  private:
+    std::uint8_t *base_ = nullptr;
+    std::uint8_t *data_ = nullptr;
+    std::size_t length_ = 0;
+};
+
+struct Detection {
+    const char *name;
+    std::string bytes;
+    const char *message; // nullptr: read, as `width` x 1
+    int width = 0;
+};
+
+void PrintTo(const Detection &c, std::ostream *os) {
+    *os << c.name;
+}
+
+const std::string kTga2x1 = std::string("\0\0\2\0\0\0\0\0\0\0\0\0\2\0\1\0\x18\x20", 18) + "abcdef";
+
+class ReadImage : public testing::TestWithParam<Detection> {};
+
+// From memory and from a file alike, and without a word in the shared buffer.
+TEST_P(ReadImage, RecognisesTheFormatByItsFirstBytes) {
+    const Detection &c = GetParam();
+    test::TempDir dir;
+    test::write_file(dir.file("in"), c.bytes);
+    std::strcpy(last_error, "untouched");
+    const GuardedBytes guarded(test::bytes_of(c.bytes));
+    for (bool from_file : {false, true}) {
+        PixpenError error;
+        test::ImagePtr image(from_file ? read_image(dir.file("in").c_str(), &error)
+                                       : decode_image(guarded.data(), c.bytes.size(), &error));
+        if (c.message == nullptr) {
+            ASSERT_NE(image, nullptr) << error.message;
+            EXPECT_EQ(image->width, c.width);
+            EXPECT_EQ(error.status, PIXPEN_OK);
+            EXPECT_STREQ(error.message, "");
+        } else {
+            EXPECT_EQ(image, nullptr);
+            EXPECT_STREQ(error.message, c.message) << (from_file ? "file" : "memory");
+            EXPECT_EQ(error.status, status_of(c.message));
+        }
+    }
+    EXPECT_STREQ(get_last_error(), "untouched");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, ReadImage,
+    testing::Values(
+        Detection{"p6", "P6 2 1 255\nabcdef", nullptr, 2},
+        Detection{"p3", "P3 1 1 255 1 2 3", nullptr, 1}, Detection{"tga", kTga2x1, nullptr, 2},
+        Detection{"p5_is_refused_as_ppm", "P5 1 1 255\n", "Only P3 and P6 formats are supported"},
+        Detection{"p1_is_refused_as_ppm", "P1\n", "Only P3 and P6 formats are supported"},
+        Detection{"p_letter_is_tga", "PX" + std::string(20, ' '), "TGA id field not supported"},
+        Detection{"png", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR", "PNG files are written but not read"},
+        Detection{"png_signature_cut_is_tga", "\x89PNG\r\n", "Unable to read TGA header"},
+        Detection{"empty_is_tga", "", "Unable to read TGA header"},
+        Detection{"lone_p_is_tga", "P", "Unable to read TGA header"},
+        Detection{"ppm_refusal_has_its_status", "P6 1 1 0\n",
+                  "Invalid max value, must be between 1 and 65535"},
+        Detection{"short_tga", kTga2x1.substr(0, 20), "Unable to read pixel data"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ReadImage, MissingFilesAndBadArguments) {
+    PixpenError error;
+    EXPECT_EQ(read_image("/nonexistent-directory/a.tga", &error), nullptr);
+    EXPECT_EQ(error.status, PIXPEN_ERROR_CANNOT_OPEN);
+    EXPECT_STREQ(error.message, std::strerror(ENOENT));
+    EXPECT_EQ(read_image(nullptr, &error), nullptr);
+    EXPECT_EQ(error.status, PIXPEN_ERROR_BAD_ARGUMENT);
+    EXPECT_EQ(read_image(nullptr, nullptr), nullptr); // no report wanted: still no crash
+    EXPECT_EQ(decode_tga(nullptr, 5, &error), nullptr);
+    EXPECT_EQ(error.status, PIXPEN_ERROR_BAD_ARGUMENT);
+    // NULL with size 0 is an empty input, refused as the file reader refuses one.
+    EXPECT_EQ(decode_ppm(nullptr, 0, &error), nullptr);
+    EXPECT_STREQ(error.message, "Improperly formatted PPM file");
+    EXPECT_EQ(error.status, PIXPEN_ERROR_UNSUPPORTED_FORMAT);
+}
+
+const ImageFormat kFormats[] = {IMAGE_FORMAT_TGA, IMAGE_FORMAT_PPM_ASCII, IMAGE_FORMAT_PPM_BINARY,
+                                IMAGE_FORMAT_PNG};
+
+// What the specified writer of that format puts in a file, if it has one.
+Bytes written_by_file_writer(Image image, ImageFormat format, const test::TempDir &dir) {
+    const std::string path = dir.file("classic");
+    const bool ok = format == IMAGE_FORMAT_TGA
+                        ? write_tga(path.c_str(), image)
+                        : write_ppm(path.c_str(), image, format == IMAGE_FORMAT_PPM_ASCII);
+    EXPECT_TRUE(ok);
+    return test::read_file(path);
+}
+
+// The memory encoder, write_image and the specified writers give the same
+// bytes, and those bytes decode back to the image.
+TEST(EncodeImage, SameBytesAsTheFileWritersAndBackAgain) {
+    test::TempDir dir;
+    for (auto [w, h] : {std::pair{1, 1}, {7, 3}, {300, 1}, {1, 300}, {641, 479}}) {
+        auto image = test::random_image(w, h, static_cast<std::uint32_t>(w * 7 + h));
+        for (ImageFormat format : kFormats) {
+            PixpenError error;
+            std::uint8_t *data = nullptr;
+            std::size_t size = 0;
+            if (!encode_image(image.get(), format, &data, &size, &error)) {
+                EXPECT_EQ(format, IMAGE_FORMAT_PNG) << error.message;
+                EXPECT_EQ(error.status, PIXPEN_ERROR_UNSUPPORTED_FORMAT); // built without it
+                continue;
+            }
+            const Bytes encoded(data, data + size);
+            free_buffer(data);
+            ASSERT_TRUE(write_image(dir.file("out").c_str(), image.get(), format, &error))
+                << error.message;
+            EXPECT_EQ(test::read_file(dir.file("out")), encoded) << w << "x" << h << " " << format;
+            if (format == IMAGE_FORMAT_PNG) {
+                continue; // read by the peers in the interop tests
+            }
+            EXPECT_EQ(written_by_file_writer(image.get(), format, dir), encoded);
+            test::ImagePtr back(decode_image(encoded.data(), encoded.size(), &error));
+            ASSERT_NE(back, nullptr) << error.message;
+            EXPECT_EQ(test::pixel_bytes(back.get()), test::pixel_bytes(image.get()));
+        }
+    }
+}
+
+struct WriteFailure {
+    const char *name;
+    std::string path;
+    int width, height;
+    ImageFormat format;
+    PixpenStatus status;
+    std::string message;
+};
+
+void PrintTo(const WriteFailure &c, std::ostream *os) {
+    *os << c.name;
+}
+
+class WriteImageFails : public testing::TestWithParam<WriteFailure> {};
+
+TEST_P(WriteImageFails, WithTheStatusAndReason) {
+    const WriteFailure &c = GetParam();
+    test::TempDir dir;
+    const std::string path = c.path.empty() ? dir.file("never") : c.path;
+    auto image = test::make_image(c.width, c.height);
+    std::strcpy(last_error, "untouched");
+    PixpenError error;
+    EXPECT_FALSE(write_image(path.c_str(), image.get(), c.format, &error));
+    EXPECT_EQ(error.status, c.status);
+    EXPECT_EQ(error.message, c.message);
+    EXPECT_STREQ(get_last_error(), "untouched");
+    if (c.path.empty()) {
+        EXPECT_FALSE(std::filesystem::exists(path)) << "a refused image created the file";
+    }
+    if (c.status != PIXPEN_ERROR_IO && c.status != PIXPEN_ERROR_CANNOT_OPEN) {
+        std::uint8_t *data = reinterpret_cast<std::uint8_t *>(&error); // must be reset
+        std::size_t size = 1;
+        EXPECT_FALSE(encode_image(image.get(), c.format, &data, &size, &error));
+        EXPECT_EQ(error.status, c.status);
+        EXPECT_EQ(data, nullptr);
+        EXPECT_EQ(size, 0u);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WriteImageFails,
+    testing::Values(WriteFailure{"full_disk_tga", "/dev/full", 64, 64, IMAGE_FORMAT_TGA,
+                                 PIXPEN_ERROR_IO, std::strerror(ENOSPC)},
+                    WriteFailure{"full_disk_p3", "/dev/full", 64, 64, IMAGE_FORMAT_PPM_ASCII,
+                                 PIXPEN_ERROR_IO, std::strerror(ENOSPC)},
+                    // Small enough that only the close can notice.
+                    WriteFailure{"full_disk_p6_one_pixel", "/dev/full", 1, 1,
+                                 IMAGE_FORMAT_PPM_BINARY, PIXPEN_ERROR_IO, std::strerror(ENOSPC)},
+                    WriteFailure{"missing_directory", "/nonexistent-directory/a.tga", 2, 2,
+                                 IMAGE_FORMAT_TGA, PIXPEN_ERROR_CANNOT_OPEN, std::strerror(ENOENT)},
+                    WriteFailure{"tga_too_wide", "", 65536, 1, IMAGE_FORMAT_TGA,
+                                 PIXPEN_ERROR_TOO_LARGE,
+                                 "Image too large for TGA, width and height must be at most 65535"},
+                    WriteFailure{"png_empty", "", 0, 5, IMAGE_FORMAT_PNG, PIXPEN_ERROR_BAD_ARGUMENT,
+                                 "PNG cannot hold an empty image, width and height must be > 0"},
+                    WriteFailure{"format_0", "", 2, 2, static_cast<ImageFormat>(0),
+                                 PIXPEN_ERROR_BAD_ARGUMENT, "Unknown image format"},
+                    WriteFailure{"format_5", "", 2, 2, static_cast<ImageFormat>(5),
+                                 PIXPEN_ERROR_BAD_ARGUMENT, "Unknown image format"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(WriteImage, NullArgumentsAreBadArguments) {
+    test::TempDir dir;
+    auto image = test::make_image(2, 2);
+    PixpenError error;
+    EXPECT_FALSE(write_image(dir.file("a").c_str(), nullptr, IMAGE_FORMAT_TGA, &error));
+    EXPECT_STREQ(error.message, "Image is NULL");
+    EXPECT_FALSE(write_image(nullptr, image.get(), IMAGE_FORMAT_TGA, &error));
+    EXPECT_STREQ(error.message, "File name is NULL");
+    std::size_t size = 0;
+    EXPECT_FALSE(encode_image(image.get(), IMAGE_FORMAT_TGA, nullptr, &size, nullptr));
+    EXPECT_FALSE(encode_image(image.get(), IMAGE_FORMAT_TGA, nullptr, nullptr, &error));
+    EXPECT_STREQ(error.message, "Output pointer is NULL");
+    EXPECT_EQ(error.status, PIXPEN_ERROR_BAD_ARGUMENT);
+    // A caller-built record with an impossible size is refused, not read.
+    ImageRecord forged = *image;
+    forged.width = -3;
+    EXPECT_FALSE(write_image(dir.file("a").c_str(), &forged, IMAGE_FORMAT_PPM_BINARY, &error));
+    EXPECT_EQ(error.status, PIXPEN_ERROR_BAD_ARGUMENT);
+    free_buffer(nullptr);
+}
+
+// Every fixed message is distinct, fits the record, and is documented with
+// its status; the per-call readers report each with exactly that status.
+TEST(MessageTable, IsCompleteInTheDocs) {
+    std::ifstream doc(PIXPEN_DOCS_DIR "/api.md");
+    ASSERT_TRUE(doc) << PIXPEN_DOCS_DIR "/api.md";
+    std::stringstream text;
+    text << doc.rdbuf();
+    const std::string docs = text.str();
+    const char *const names[] = {"PIXPEN_OK",
+                                 "PIXPEN_ERROR_CANNOT_OPEN",
+                                 "PIXPEN_ERROR_UNSUPPORTED_FORMAT",
+                                 "PIXPEN_ERROR_UNSUPPORTED_VARIANT",
+                                 "PIXPEN_ERROR_BAD_HEADER",
+                                 "PIXPEN_ERROR_TRUNCATED",
+                                 "PIXPEN_ERROR_TOO_LARGE",
+                                 "PIXPEN_ERROR_OUT_OF_MEMORY",
+                                 "PIXPEN_ERROR_IO",
+                                 "PIXPEN_ERROR_BAD_ARGUMENT"};
+    std::set<std::string_view> seen;
+    for (const auto &row : pixpen::detail::kMessages) {
+        EXPECT_TRUE(seen.insert(row.text).second) << row.text;
+        EXPECT_LE(row.text.size(), 127u);
+        // The code table has one line per status, listing its messages.
+        const std::string row_start = std::string("| `") + names[row.status] + "` |";
+        const std::size_t at = docs.find(row_start);
+        ASSERT_NE(at, std::string::npos) << "docs/api.md has no row for " << names[row.status];
+        const std::string_view line(docs.data() + at, docs.find('\n', at) - at);
+        EXPECT_NE(line.find("\"" + std::string(row.text) + "\""), std::string::npos)
+            << "\"" << row.text << "\" is not on the line of " << names[row.status];
+    }
+}
+
+TEST(Version, MatchesTheMacros) {
+    EXPECT_EQ(get_version(),
+              PIXPEN_VERSION_MAJOR * 10000 + PIXPEN_VERSION_MINOR * 100 + PIXPEN_VERSION_PATCH);
+    EXPECT_EQ(std::string(get_version_string()), std::to_string(PIXPEN_VERSION_MAJOR) + "." +
+                                                     std::to_string(PIXPEN_VERSION_MINOR) + "." +
+                                                     std::to_string(PIXPEN_VERSION_PATCH));
+}
+
+} // namespace
