@@ -1,5 +1,6 @@
 /* A client written in C, built by the C compiler against the public header
  * and linked to the library: the record is read directly, as C callers do. */
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -23,7 +24,9 @@ int main(int argc, char **argv) {
 
     CHECK(strcmp(get_last_error(), "") == 0); /* nothing has failed yet */
     CHECK(sizeof(Color) == 3);
-    CHECK(sizeof(struct Image) == 32);
+    /* the record's documented size for 64-bit and for 32-bit pointers */
+    CHECK(sizeof(struct Image) == (sizeof(void *) == 8 ? 32 : 28));
+    CHECK(offsetof(struct Image, turtle_color) == (sizeof(void *) == 8 ? 29 : 25));
 
     img = create_image(4, 3);
     CHECK(img != NULL);
