@@ -45,29 +45,30 @@ Box measure() {
 
 int main() {
     const Box box = measure();
-    auto image = example::make_image(box.max_x - box.min_x + 1 + 2 * kMargin,
-                                     box.max_y - box.min_y + 1 + 2 * kMargin);
-    if (!image) {
+    pixpen::Picture picture = example::make_picture(box.max_x - box.min_x + 1 + 2 * kMargin,
+                                                    box.max_y - box.min_y + 1 + 2 * kMargin);
+    if (!picture) {
         return 1;
     }
-    do_clear(image.get(), Color{250, 248, 240});
-    turtle_set_xy(image.get(), kMargin - box.min_x, kMargin - box.min_y);
+    picture.clear(Color{250, 248, 240});
+    pixpen::Turtle turtle = picture.turtle();
+    turtle.jump_to(kMargin - box.min_x, kMargin - box.min_y);
     for (unsigned i = 0; i < kSteps; ++i) {
         if (i > 0) {
             if (turns_right(i)) {
-                turtle_right(image.get(), 90);
+                turtle.right(90);
             } else {
-                turtle_left(image.get(), 90);
+                turtle.left(90);
             }
         }
         // Dark blue to red along the curve, so the folds can be followed.
-        turtle_set_color(image.get(), example::blend(Color{20, 40, 160}, Color{200, 30, 40},
-                                                     static_cast<double>(i) / kSteps));
-        if (!turtle_forward(image.get(), kStep)) {
+        turtle.set_color(example::blend(Color{20, 40, 160}, Color{200, 30, 40},
+                                        static_cast<double>(i) / kSteps));
+        if (!turtle.forward(kStep)) {
             std::fprintf(stderr, "step %u left the picture\n", i);
             return 1;
         }
     }
     std::printf("dragon curve: order %d, %d steps of %d pixels\n", kOrder, kSteps, kStep);
-    return example::save_ppm("dragon_curve.ppm", image) ? 0 : 1;
+    return example::save(picture, "dragon_curve.ppm", pixpen::Format::p6) ? 0 : 1;
 }

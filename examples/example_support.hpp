@@ -1,28 +1,26 @@
-// Small helpers shared by the C++ examples: an owning image handle and a
-// colour wheel. Only the public header is used, as any client would.
+// Small helpers shared by the C++ examples: creating and saving a picture
+// with a message on failure, and colour blends. Only the public headers are
+// used, as any client would.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
+#include <utility>
 
-#include "pixpen.h"
+#include "pixpen.hpp"
 
 namespace example {
 
-// Owns an image and destroys it when it goes out of scope.
-struct ImageDeleter {
-    void operator()(ImageRecord *image) const { destroy_image(image); }
-};
-using ImagePtr = std::unique_ptr<ImageRecord, ImageDeleter>;
-
-inline ImagePtr make_image(int width, int height) {
-    ImagePtr image(create_image(width, height));
-    if (!image) {
-        std::fprintf(stderr, "create_image(%d, %d) failed\n", width, height);
+// A black picture, or an empty one after saying why there is none.
+inline pixpen::Picture make_picture(int width, int height) {
+    pixpen::Result<pixpen::Picture> made = pixpen::Picture::try_create(width, height);
+    if (!made) {
+        std::fprintf(stderr, "cannot create a %d x %d picture: %s\n", width, height,
+                     made.error().c_str());
+        return {};
     }
-    return image;
+    return std::move(made).value();
 }
 
 // A fully saturated colour, t in [0, 1) going once round the colour wheel.
@@ -43,13 +41,14 @@ inline Color blend(Color a, Color b, double t) {
     return Color{mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b)};
 }
 
-// Writes the picture as P6 and reports it; false (with a message) on failure.
-inline bool save_ppm(const char *file, const ImagePtr &image) {
-    if (!write_ppm(file, image.get(), false)) {
-        std::fprintf(stderr, "could not write %s\n", file);
+// Writes the picture and reports it; false (with the reason) on failure.
+inline bool save(const pixpen::Picture &picture, const char *file, pixpen::Format format) {
+    const pixpen::Result<void> saved = picture.try_save(file, format);
+    if (!saved) {
+        std::fprintf(stderr, "could not write %s: %s\n", file, saved.error().c_str());
         return false;
     }
-    std::printf("wrote %s (%d x %d)\n", file, image->width, image->height);
+    std::printf("wrote %s (%d x %d)\n", file, picture.width(), picture.height());
     return true;
 }
 

@@ -16,44 +16,41 @@ constexpr int kHeight = 410;
 
 int drawn = 0;
 
-bool koch(Image image, int level) {
+// The turtle view remembers a refused move: the caller checks it once.
+void koch(pixpen::Turtle &turtle, int level) {
     if (level == 0) {
         // Colour by position along the outline, once round the wheel.
-        turtle_set_color(image, example::rainbow(static_cast<double>(drawn++) / kSegments));
-        return turtle_forward(image, kStep);
+        turtle.set_color(example::rainbow(static_cast<double>(drawn++) / kSegments)).forward(kStep);
+        return;
     }
-    if (!koch(image, level - 1)) {
-        return false;
-    }
+    koch(turtle, level - 1);
     for (const int turn : {60, -120, 60}) {
-        turtle_left(image, turn);
-        if (!koch(image, level - 1)) {
-            return false;
-        }
+        turtle.left(turn);
+        koch(turtle, level - 1);
     }
-    return true;
 }
 
 } // namespace
 
 int main() {
-    auto image = example::make_image(kWidth, kHeight);
-    if (!image) {
+    pixpen::Picture picture = example::make_picture(kWidth, kHeight);
+    if (!picture) {
         return 1;
     }
-    do_clear(image.get(), Color{16, 16, 32});
+    picture.clear(Color{16, 16, 32});
     // The top side runs east; turning right by 120 twice closes the triangle
     // below it, and every bump points outwards.
-    turtle_set_xy(image.get(), (kWidth - kSide) / 2, 114);
-    turtle_right(image.get(), 90); // from north to east
+    pixpen::Turtle turtle = picture.turtle();
+    turtle.jump_to((kWidth - kSide) / 2, 114).right(90); // from north to east
     for (int side = 0; side < 3; ++side) {
-        if (!koch(image.get(), kLevels)) {
-            std::fprintf(stderr, "the snowflake left the picture\n");
-            return 1;
-        }
-        turtle_right(image.get(), 120);
+        koch(turtle, kLevels);
+        turtle.right(120);
+    }
+    if (!turtle.ok()) {
+        std::fprintf(stderr, "the snowflake left the picture\n");
+        return 1;
     }
     std::printf("Koch snowflake: %d segments of %d pixels, back at (%d, %d)\n", drawn, kStep,
-                image->turtle_x, image->turtle_y);
-    return example::save_ppm("koch_snowflake.ppm", image) ? 0 : 1;
+                turtle.x(), turtle.y());
+    return example::save(picture, "koch_snowflake.ppm", pixpen::Format::p6) ? 0 : 1;
 }

@@ -5,7 +5,8 @@
 //   retouch line_art_inverted.tga            -> line_art_inverted_retouched.ppm
 //   retouch in.tga out.ppm
 //
-// The format is chosen by the file name's extension (.ppm/.pnm or .tga).
+// The input's format is recognised from its content; the output's is the
+// other one, by the file name's extension (.ppm/.pnm or .tga).
 #include <string>
 
 #include "example_support.hpp"
@@ -38,28 +39,28 @@ int main(int argc, char **argv) {
         argc == 3 ? argv[2]
                   : input.substr(0, input.rfind('.')) + "_retouched" + (from_ppm ? ".tga" : ".ppm");
 
-    example::ImagePtr image(from_ppm ? read_ppm(input.c_str()) : read_tga(input.c_str()));
-    if (!image) {
+    pixpen::Result<pixpen::Picture> loaded = pixpen::Picture::try_load(input);
+    if (!loaded) {
         // The readers say why they refused a file.
-        std::fprintf(stderr, "%s: %s\n", input.c_str(), get_last_error());
+        std::fprintf(stderr, "%s: %s\n", input.c_str(), loaded.error().c_str());
         return 1;
     }
-    Image img = image.get();
-    do_reverse_rgb(img);
-    const int w = img->width;
-    const int h = img->height;
+    pixpen::Picture &picture = *loaded;
+    picture.reverse_rgb();
+    const int w = picture.width();
+    const int h = picture.height();
     for (int inset = 0; inset < 4; ++inset) {
         const Color gold{230, 190, static_cast<std::uint8_t>(40 * inset)};
-        do_line(img, inset, inset, w - 1 - inset, inset, gold);
-        do_line(img, w - 1 - inset, inset, w - 1 - inset, h - 1 - inset, gold);
-        do_line(img, w - 1 - inset, h - 1 - inset, inset, h - 1 - inset, gold);
-        do_line(img, inset, h - 1 - inset, inset, inset, gold);
+        picture.line(inset, inset, w - 1 - inset, inset, gold);
+        picture.line(w - 1 - inset, inset, w - 1 - inset, h - 1 - inset, gold);
+        picture.line(w - 1 - inset, h - 1 - inset, inset, h - 1 - inset, gold);
+        picture.line(inset, h - 1 - inset, inset, inset, gold);
     }
 
-    const bool written =
-        from_ppm ? write_tga(output.c_str(), img) : write_ppm(output.c_str(), img, false);
+    const pixpen::Result<void> written =
+        picture.try_save(output, from_ppm ? pixpen::Format::tga : pixpen::Format::p6);
     if (!written) {
-        std::fprintf(stderr, "could not write %s\n", output.c_str());
+        std::fprintf(stderr, "could not write %s: %s\n", output.c_str(), written.error().c_str());
         return 1;
     }
     std::printf("read %s (%d x %d), swapped red and blue, framed it, wrote %s\n", input.c_str(), w,

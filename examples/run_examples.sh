@@ -17,6 +17,7 @@ start=$(date +%s.%N)
 ./fractal_tree
 ./dragon_curve
 ./line_art
+./mandelbrot
 ./retouch square_spiral.ppm
 ./retouch line_art_inverted.tga
 if [[ -e ../libpixpen.so ]] && command -v python3 >/dev/null; then
@@ -26,4 +27,4 @@ else
 fi
 echo
 echo "pictures in $(pwd):"
-find . -maxdepth 1 -type f -newermt "@$start" \( -name '*.ppm' -o -name '*.tga' \) -printf '  %-36f %8s bytes\n' | sort
+find . -maxdepth 1 -type f -newermt "@$start" \( -name '*.ppm' -o -name '*.tga' -o -name '*.png' \) -printf '  %-36f %8s bytes\n' | sort
