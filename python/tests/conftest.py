@@ -1,0 +1,38 @@
+import gc
+import random
+
+import pytest
+
+import pixpen
+
+
+def random_image(width=7, height=5, seed=1):
+    """An image whose every pixel differs from its neighbours, so that swapped
+    channels, rows or columns show."""
+    data = random.Random(seed).randbytes(width * height * 3)
+    return pixpen.Image.frombytes(width, height, data)
+
+
+@pytest.fixture
+def image():
+    with random_image() as picture:
+        yield picture
+
+
+@pytest.fixture
+def destroy_calls(monkeypatch):
+    """Every handle destroy_image is called with, while the test runs."""
+    calls = []
+    original = pixpen._native.api.destroy_image
+
+    def counting(handle):
+        calls.append(pixpen._native.ctypes.addressof(handle.contents))
+        original(handle)
+
+    monkeypatch.setattr(pixpen._native.api, "destroy_image", counting)
+    yield calls
+    gc.collect()
+
+
+def need(module, package):
+    return pytest.importorskip(module, reason="%s is not installed (Debian: %s)" % (module, package))
