@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "pixpen.h"
+#include "pixpen.hpp"
 #include "raster/line_walk.hpp"
 
 namespace {
@@ -100,17 +101,14 @@ void fill_random(std::uint8_t *bytes, std::size_t size, std::uint64_t seed) {
     }
 }
 
-struct ImageDeleter {
-    void operator()(ImageRecord *image) const { destroy_image(image); }
-};
-using ImagePtr = std::unique_ptr<ImageRecord, ImageDeleter>;
+using pixpen::Picture;
 
 std::size_t byte_size(Image image) {
     return static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 3;
 }
 
-ImagePtr random_image(int side, std::uint64_t seed) {
-    ImagePtr image(create_image(side, side));
+Picture random_image(int side, std::uint64_t seed) {
+    Picture image(create_image(side, side));
     fill_random(reinterpret_cast<std::uint8_t *>(image->pixels), byte_size(image.get()), seed);
     return image;
 }
@@ -231,7 +229,7 @@ void bench_create_destroy(benchmark::State &state, int side) {
 }
 
 void bench_whole(benchmark::State &state, int side, const char *name) {
-    ImagePtr image = random_image(side, 1);
+    Picture image = random_image(side, 1);
     const std::size_t size = byte_size(image.get());
     PageBuffer src = aligned_copy(reinterpret_cast<std::uint8_t *>(image->pixels), size);
     PageBuffer dst = aligned_copy(reinterpret_cast<std::uint8_t *>(image->pixels), size);
@@ -294,7 +292,7 @@ const char *format_name(Format format) {
 }
 
 void bench_write(benchmark::State &state, int side, Format format) {
-    ImagePtr image = random_image(side, 2);
+    Picture image = random_image(side, 2);
     const fs::path op_path = g_dir / (std::string("write_") + format_name(format) + ".out");
     const fs::path base_path = g_dir / "write_baseline.out";
     // The baseline writes what the writer produces: the pixel bytes for P6 and
@@ -335,7 +333,7 @@ void bench_write(benchmark::State &state, int side, Format format) {
 }
 
 void bench_read(benchmark::State &state, int side, Format format) {
-    ImagePtr image = random_image(side, 3);
+    Picture image = random_image(side, 3);
     const fs::path path = g_dir / (std::string("read_") + format_name(format) + ".in");
     if (!write_format(format, path.c_str(), image.get())) {
         die("writing the input");
@@ -397,7 +395,7 @@ __attribute__((noinline)) void inline_walk(Color *pixels, int width, const Line 
 }
 
 void bench_long_lines(benchmark::State &state, int side) {
-    ImagePtr image(create_image(side, side));
+    Picture image(create_image(side, side));
     std::uint64_t seed = 4;
     std::vector<Line> lines;
     // Long lines: the ends lie in opposite halves of the image on the major axis.
@@ -408,7 +406,7 @@ void bench_long_lines(benchmark::State &state, int side) {
             lines.push_back(l);
         }
     }
-    ImagePtr copy(create_image(side, side));
+    Picture copy(create_image(side, side));
     const Color c{200, 100, 50};
     alternate(state,
               {"do_line (long, inside)", side_name(side), "inline walk", 0, 0, goal_at(side, 1.15)},
@@ -435,8 +433,8 @@ void bench_far_line(benchmark::State &state) {
     constexpr int kSide = 1000;
     constexpr int kRepeat = 1000;
     const Line l{-1'000'000'000, -999'999'993, 1'000'000'000, 1'000'000'000};
-    ImagePtr image(create_image(kSide, kSide));
-    ImagePtr copy(create_image(kSide, kSide));
+    Picture image(create_image(kSide, kSide));
+    Picture copy(create_image(kSide, kSide));
     std::vector<std::uint32_t> visible;
     const auto segment =
         pixpen::detail::clip_line(l.x0, l.y0, l.x1, l.y1, pixpen::detail::ClipRect{0, 0, 999, 999});
@@ -475,7 +473,7 @@ void bench_far_line(benchmark::State &state) {
 
 void bench_turtle(benchmark::State &state, int side) {
     constexpr int kSteps = 1000;
-    ImagePtr image(create_image(side, side));
+    Picture image(create_image(side, side));
     const int d = side / 4;
     turtle_left(image.get(), 30);
     const int x0 = image->turtle_x, y0 = image->turtle_y;
@@ -501,6 +499,55 @@ void bench_turtle(benchmark::State &state, int side) {
                    }
                },
                nullptr});
+}
+
+// The same lines and turtle moves through pixpen.hpp and through the C calls:
+// the header must cost nothing measurable.
+void bench_cpp_api(benchmark::State &state, int side) {
+    constexpr int kSteps = 1000;
+    std::uint64_t seed = 5;
+    std::vector<Line> lines(256);
+    for (Line &l : lines) {
+        auto pick = [&] { return static_cast<int>(splitmix(seed) % static_cast<unsigned>(side)); };
+        l = Line{pick(), pick(), pick(), pick()};
+    }
+    pixpen::Picture picture = pixpen::Picture::create(side, side);
+    Picture plain(create_image(side, side));
+    const int d = side / 4;
+    const Color c{200, 100, 50};
+    bool ok = true;
+    alternate(
+        state,
+        {"lines + turtle_forward x1000 via pixpen.hpp", side_name(side), "the C calls", 0, 0, 1.05},
+        {nullptr,
+         [&] {
+             for (const Line &l : lines) {
+                 picture.line(l.x0, l.y0, l.x1, l.y1, c);
+             }
+             pixpen::Turtle turtle = picture.turtle();
+             turtle.face_north().left(30);
+             for (int i = 0; i < kSteps / 2; ++i) {
+                 turtle.forward(d).forward(-d);
+             }
+             ok = turtle.ok() && ok;
+         },
+         nullptr},
+        {nullptr,
+         [&] {
+             for (const Line &l : lines) {
+                 do_line(plain.get(), l.x0, l.y0, l.x1, l.y1, c);
+             }
+             turtle_face_north(plain.get());
+             turtle_left(plain.get(), 30);
+             for (int i = 0; i < kSteps / 2; ++i) {
+                 ok = turtle_forward(plain.get(), d) && ok;
+                 ok = turtle_forward(plain.get(), -d) && ok;
+             }
+         },
+         nullptr});
+    if (!ok || std::memcmp(picture->pixels, plain->pixels, byte_size(plain.get())) != 0) {
+        die("pixpen.hpp against the C calls");
+    }
 }
 
 // ---- driver --------------------------------------------------------------------------
@@ -592,6 +639,7 @@ int main(int argc, char **argv) {
         add("do_line_long" + s, rounds,
             [side](benchmark::State &st) { bench_long_lines(st, side); });
         add("turtle_forward" + s, rounds, [side](benchmark::State &st) { bench_turtle(st, side); });
+        add("cpp_api" + s, rounds, [side](benchmark::State &st) { bench_cpp_api(st, side); });
     }
     add("do_line_far/1000", g_rounds_small, [](benchmark::State &st) { bench_far_line(st); });
 
