@@ -21,14 +21,7 @@ namespace {
 
 using test::Bytes;
 
-PixpenStatus status_of(std::string_view message) {
-    for (const auto &row : pixpen::detail::kMessages) {
-        if (row.text == message) {
-            return row.status;
-        }
-    }
-    return PIXPEN_ERROR_CANNOT_OPEN; // the system's texts are the only ones not in the table
-}
+using pixpen::detail::status_of;
 
 // `bytes` at the very end of a readable mapping, with an unreadable page
 // right after it: a decoder that reads one byte too far faults.

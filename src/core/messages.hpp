@@ -117,4 +117,15 @@ constexpr const Message &message_of(Refusal refusal) {
     return kMessages[static_cast<std::size_t>(refusal)];
 }
 
+// The status of a fixed message; the system's texts, the only others, come
+// from a failed open here.
+constexpr PixpenStatus status_of(std::string_view text) {
+    for (const Message &m : kMessages) {
+        if (m.text == text) {
+            return m.status;
+        }
+    }
+    return PIXPEN_ERROR_CANNOT_OPEN;
+}
+
 } // namespace pixpen::detail

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "allocation_counter.hpp"
+#include "core/messages.hpp"
 #include "failing_stream.hpp"
 #include "pixpen.h"
 #include "test_support.hpp"
@@ -454,6 +455,61 @@ TEST_P(HostileFile, IsReadOrRefusedCleanly) {
         EXPECT_LE(reading.peak_bytes, bound) << "for a file of " << c.bytes.size() << " bytes";
     }
 }
+
+// The same bytes from memory: the same result and message, the status the
+// message maps to, nothing left behind, and no allocation beyond what the
+// bytes can back: a short buffer never allocates what its header declares.
+class HostileBytes : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileBytes, DecodeTheSameFromMemory) {
+    const HostileCase &c = GetParam();
+    std::strcpy(last_error, "untouched");
+    PixpenError error;
+    hostile::arm_allocation_counter();
+    Image image = c.reader == Reader::tga ? decode_tga(c.bytes.data(), c.bytes.size(), &error)
+                                          : decode_ppm(c.bytes.data(), c.bytes.size(), &error);
+    const hostile::AllocationWindow reading = hostile::disarm_allocation_counter();
+    EXPECT_STREQ(get_last_error(), "untouched");
+    std::size_t returned_bytes = 0;
+    if (c.expected.message != nullptr) {
+        EXPECT_EQ(image, nullptr);
+        EXPECT_STREQ(error.message, c.expected.message);
+        EXPECT_EQ(error.status, pixpen::detail::status_of(c.expected.message));
+    } else {
+        ASSERT_NE(image, nullptr) << error.message;
+        EXPECT_EQ(error.status, PIXPEN_OK);
+        EXPECT_EQ(image->width, c.expected.width);
+        EXPECT_EQ(image->height, c.expected.height);
+        returned_bytes =
+            static_cast<std::size_t>(image->width) * static_cast<std::size_t>(image->height) * 3;
+        if (c.expected.rgb && returned_bytes == c.expected.rgb->size() && returned_bytes > 0) {
+            EXPECT_EQ(std::memcmp(image->pixels, c.expected.rgb->data(), returned_bytes), 0);
+        }
+    }
+    hostile::arm_allocation_counter();
+    destroy_image(image);
+    const hostile::AllocationWindow releasing = hostile::disarm_allocation_counter();
+    if (reading.counted) {
+        EXPECT_EQ(reading.live_bytes + releasing.live_bytes, 0) << "heap bytes left behind";
+        // An image the bytes back may be allocated before a late refusal.
+        EXPECT_LE(reading.peak_bytes,
+                  static_cast<long long>(c.bytes.size() + returned_bytes) + 1024);
+    }
+}
+
+// Every case whose input is a file's bytes.
+std::vector<HostileCase> byte_cases() {
+    std::vector<HostileCase> cases;
+    for (HostileCase &c : hostile_cases()) {
+        if (c.source == Source::file) {
+            cases.push_back(std::move(c));
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, HostileBytes, testing::ValuesIn(byte_cases()),
+                         [](const auto &info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(Table, HostileFile, testing::ValuesIn(hostile_cases()),
                          [](const auto &info) { return info.param.name; });
