@@ -93,15 +93,19 @@ TEST_P(ReadPpmAccepts, ToTheExpectedPixels) {
     const auto &c = GetParam();
     test::TempDir dir;
     test::write_file(dir.file("in.ppm"), c.file);
-    test::ImagePtr image(read_ppm(dir.file("in.ppm").c_str()));
-    ASSERT_NE(image, nullptr) << get_last_error();
-    EXPECT_EQ(image->width, c.width);
-    EXPECT_EQ(image->height, c.height);
-    ASSERT_EQ(static_cast<std::size_t>(image->width * image->height), c.pixels.size());
-    for (std::size_t i = 0; i < c.pixels.size(); ++i) {
-        EXPECT_TRUE(test::same_color(image->pixels[i], c.pixels[i]))
-            << "pixel " << i << " is " << +image->pixels[i].r << " " << +image->pixels[i].g << " "
-            << +image->pixels[i].b;
+    PixpenError error;
+    for (bool from_file : {true, false}) {
+        test::ImagePtr image(from_file ? read_ppm(dir.file("in.ppm").c_str())
+                                       : decode_ppm(c.file.data(), c.file.size(), &error));
+        ASSERT_NE(image, nullptr) << (from_file ? get_last_error() : error.message);
+        EXPECT_EQ(image->width, c.width);
+        EXPECT_EQ(image->height, c.height);
+        ASSERT_EQ(static_cast<std::size_t>(image->width * image->height), c.pixels.size());
+        for (std::size_t i = 0; i < c.pixels.size(); ++i) {
+            EXPECT_TRUE(test::same_color(image->pixels[i], c.pixels[i]))
+                << "pixel " << i << " is " << +image->pixels[i].r << " " << +image->pixels[i].g
+                << " " << +image->pixels[i].b << (from_file ? "" : " from memory");
+        }
     }
 }
 
@@ -174,6 +178,9 @@ TEST_P(ReadPpmRefuses, WithTheRightMessage) {
     EXPECT_EQ(read_ppm(dir.file("in.ppm").c_str()), nullptr);
     EXPECT_STREQ(get_last_error(), GetParam().message);
     EXPECT_EQ(test::open_descriptor_count(), descriptors);
+    PixpenError error;
+    EXPECT_EQ(decode_ppm(GetParam().file.data(), GetParam().file.size(), &error), nullptr);
+    EXPECT_STREQ(error.message, GetParam().message);
 }
 
 INSTANTIATE_TEST_SUITE_P(

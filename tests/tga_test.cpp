@@ -171,6 +171,9 @@ TEST_P(ReadTgaRefuses, WithTheRightMessage) {
     EXPECT_EQ(read_tga(path.c_str()), nullptr);
     EXPECT_STREQ(get_last_error(), GetParam().message);
     EXPECT_EQ(test::open_descriptor_count(), descriptors);
+    PixpenError error;
+    EXPECT_EQ(decode_tga(GetParam().bytes.data(), GetParam().bytes.size(), &error), nullptr);
+    EXPECT_STREQ(error.message, GetParam().message);
 }
 
 const Bytes kValid2x1 = with_pixels(tga_header(2, 1), 6);
