@@ -26,7 +26,8 @@ void expect_turtle_untouched(Image image, const ImageRecord &before) {
     EXPECT_TRUE(test::same_color(image->turtle_color, before.turtle_color));
 }
 
-// Sizes chosen around the 16- and 32-byte blocks a vectorised loop uses.
+// Sizes around the 16-byte registers, the 48-byte pixel groups and the
+// 64-byte blocks the vectorised passes use.
 const std::pair<int, int> kSizes[] = {{1, 1},  {2, 2}, {5, 1},  {16, 1},
                                       {17, 1}, {3, 7}, {33, 5}, {641, 479}};
 

@@ -19,7 +19,13 @@ static_assert(offsetof(ImageRecord, turtle_angle) == 24);
 static_assert(offsetof(ImageRecord, turtle_pen_down) == 28);
 static_assert(offsetof(ImageRecord, turtle_color) == 29);
 static_assert(sizeof(ImageRecord) == 32);
+#elif UINTPTR_MAX == UINT32_MAX
+static_assert(offsetof(ImageRecord, width) == 4);
+static_assert(offsetof(ImageRecord, turtle_pen_down) == 24);
+static_assert(offsetof(ImageRecord, turtle_color) == 25);
+static_assert(sizeof(ImageRecord) == 28);
 #endif
+static_assert(sizeof(PixpenStatus) == sizeof(int), "bindings declare the status as an int");
 
 extern "C" {
 

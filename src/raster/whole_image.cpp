@@ -35,7 +35,7 @@ void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
     for (; i < head; ++i) {
         bytes[i] = channel[i % 3];
     }
-    alignas(16) std::uint8_t pattern[64];
+    alignas(16) std::uint8_t pattern[48];
     for (std::size_t k = 0; k < sizeof pattern; ++k) {
         pattern[k] = channel[(i + k) % 3];
     }
