@@ -1,0 +1,72 @@
+// The pictures the PNG measurements are made on, drawn with pixpen itself.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "pixpen.h"
+
+namespace png_scenes {
+
+struct ImageDeleter {
+    void operator()(ImageRecord *image) const { destroy_image(image); }
+};
+using ImagePtr = std::unique_ptr<ImageRecord, ImageDeleter>;
+
+inline std::uint64_t next(std::uint64_t &state) {
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+// About 3000 random lines in four colours on a flat background: five colours.
+inline ImagePtr line_art(int side, int lines = 3000, std::uint64_t seed = 7) {
+    ImagePtr image(create_image(side, side));
+    do_clear(image.get(), Color{250, 248, 240});
+    const Color ink[4] = {{20, 20, 20}, {200, 30, 40}, {30, 90, 200}, {20, 150, 60}};
+    const auto pick = [&] { return static_cast<int>(next(seed) % static_cast<unsigned>(side)); };
+    for (int i = 0; i < lines; ++i) {
+        const int x0 = pick(), y0 = pick(), x1 = pick(), y1 = pick();
+        do_line(image.get(), x0, y0, x1, y1, ink[i % 4]);
+    }
+    return image;
+}
+
+// Every byte from the generator: no deflate can shrink it.
+inline ImagePtr noise(int side, std::uint64_t seed = 2) {
+    ImagePtr image(create_image(side, side));
+    auto *bytes = reinterpret_cast<std::uint8_t *>(image->pixels);
+    const std::size_t size = static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 3;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const std::uint64_t v = next(seed);
+        std::memcpy(bytes + i, &v, 8);
+    }
+    for (; i < size; ++i) {
+        bytes[i] = static_cast<std::uint8_t>(next(seed));
+    }
+    return image;
+}
+
+// Smooth two-way gradients with a little grain, like a photograph of the sky:
+// far more than 256 colours, and what the row filters are for.
+inline ImagePtr gradient(int side, std::uint64_t seed = 3) {
+    ImagePtr image(create_image(side, side));
+    for (int y = 0; y < side; ++y) {
+        for (int x = 0; x < side; ++x) {
+            const auto grain = static_cast<int>(next(seed) % 3) - 1;
+            const auto clamp = [](int v) {
+                return static_cast<std::uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
+            };
+            image->pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(side) +
+                          static_cast<std::size_t>(x)] =
+                Color{clamp(x * 255 / side + grain), clamp(y * 255 / side + grain),
+                      clamp((x + y) * 255 / (2 * side) + grain)};
+        }
+    }
+    return image;
+}
+
+} // namespace png_scenes

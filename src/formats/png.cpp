@@ -1,0 +1,783 @@
+// PNG output: 8-bit truecolour, or an indexed image with a PLTE chunk when
+// the picture has at most 256 colours, non-interlaced, in the four chunks a
+// decoder needs (IHDR, PLTE for indexed images, IDAT, IEND). Deflate, CRC-32
+// and Adler-32 come from the compression library found at build time.
+#include "formats/png.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+
+#if defined(PIXPEN_PNG_LIBDEFLATE)
+#include <libdeflate.h>
+#elif defined(PIXPEN_PNG_ZLIB)
+#include <zlib.h>
+#endif
+
+#include "core/error.hpp"
+
+namespace pixpen::detail {
+
+namespace {
+
+#if defined(PIXPEN_PNG_LIBDEFLATE)
+
+constexpr const char *kCompressorName = "libdeflate";
+// libdeflate's scale is 0..12; 0 writes stored blocks.
+constexpr int kDefaultLevel = 6;
+constexpr int kSampleLevel = 1;
+constexpr int kStoredLevel = 0;
+
+class Compressor {
+  public:
+    explicit Compressor(int level) noexcept : handle_(libdeflate_alloc_compressor(level)) {}
+    Compressor(const Compressor &) = delete;
+    Compressor &operator=(const Compressor &) = delete;
+    ~Compressor() {
+        if (handle_ != nullptr) {
+            libdeflate_free_compressor(handle_);
+        }
+    }
+    bool ready() const noexcept { return handle_ != nullptr; }
+    std::size_t bound(std::size_t size) const noexcept {
+        return libdeflate_zlib_compress_bound(handle_, size);
+    }
+    // The zlib stream's length, or 0 when it did not fit `capacity`.
+    std::size_t compress(const std::uint8_t *in, std::size_t size, std::uint8_t *out,
+                         std::size_t capacity) noexcept {
+        return libdeflate_zlib_compress(handle_, in, size, out, capacity);
+    }
+
+  private:
+    libdeflate_compressor *handle_;
+};
+
+std::uint32_t png_crc(std::uint32_t crc, const std::uint8_t *bytes, std::size_t size) noexcept {
+    return libdeflate_crc32(crc, bytes, size);
+}
+
+std::uint32_t png_adler(std::uint32_t adler, const std::uint8_t *bytes, std::size_t size) noexcept {
+    return libdeflate_adler32(adler, bytes, size);
+}
+
+#elif defined(PIXPEN_PNG_ZLIB)
+
+constexpr const char *kCompressorName = "zlib";
+constexpr int kDefaultLevel = 6;
+constexpr int kSampleLevel = 1;
+constexpr int kStoredLevel = 0;
+
+class Compressor {
+  public:
+    explicit Compressor(int level) noexcept
+        : level_(std::clamp(level, int{Z_NO_COMPRESSION}, int{Z_BEST_COMPRESSION})) {}
+    bool ready() const noexcept { return true; }
+    std::size_t bound(std::size_t size) const noexcept {
+        return compressBound(static_cast<uLong>(size));
+    }
+    std::size_t compress(const std::uint8_t *in, std::size_t size, std::uint8_t *out,
+                         std::size_t capacity) noexcept {
+        uLongf length = static_cast<uLongf>(capacity);
+        return compress2(out, &length, in, static_cast<uLong>(size), level_) == Z_OK ? length : 0;
+    }
+
+  private:
+    int level_;
+};
+
+std::uint32_t png_crc(std::uint32_t crc, const std::uint8_t *bytes, std::size_t size) noexcept {
+    return static_cast<std::uint32_t>(crc32_z(crc, bytes, size));
+}
+
+std::uint32_t png_adler(std::uint32_t adler, const std::uint8_t *bytes, std::size_t size) noexcept {
+    return static_cast<std::uint32_t>(adler32_z(adler, bytes, size));
+}
+
+#else
+
+constexpr const char *kCompressorName = "";
+constexpr int kDefaultLevel = 0;
+
+#endif
+
+#if defined(PIXPEN_PNG_LIBDEFLATE) || defined(PIXPEN_PNG_ZLIB)
+
+constexpr const char *kOutOfMemory = "Out of memory";
+
+struct FreeDeleter {
+    void operator()(std::uint8_t *p) const noexcept { std::free(p); }
+};
+using Buffer = std::unique_ptr<std::uint8_t, FreeDeleter>;
+
+// std::malloc for a size computed in 64 bits: nothing when it exceeds size_t.
+std::uint8_t *allocate(std::uint64_t size) noexcept {
+    if (size > std::numeric_limits<std::size_t>::max()) {
+        return nullptr;
+    }
+    return static_cast<std::uint8_t *>(std::malloc(size == 0 ? 1 : static_cast<std::size_t>(size)));
+}
+
+// ---- colours -------------------------------------------------------------------
+
+constexpr int kMaxPaletteSize = 256;
+
+struct Palette {
+    std::array<std::uint8_t, 3 * kMaxPaletteSize> rgb{};
+    int size = 0;
+};
+
+// Colour -> palette index, open addressing. At most 257 keys ever go in, so
+// a quarter-full table keeps probe chains at one or two slots.
+class ColourTable {
+  public:
+    // The index of `key` (0xRRGGBB), adding it to the palette if new; -1 when
+    // the palette is full.
+    int find_or_add(std::uint32_t key, Palette &palette) noexcept {
+        std::uint32_t slot = (key * 0x9E3779B1u) >> (32 - kBits);
+        for (;;) {
+            const std::uint32_t stored = keys_[slot];
+            if (stored == key + 1) {
+                return indices_[slot];
+            }
+            if (stored == 0) {
+                break;
+            }
+            slot = (slot + 1) & (kSlots - 1);
+        }
+        if (palette.size == kMaxPaletteSize) {
+            return -1;
+        }
+        const int index = palette.size++;
+        keys_[slot] = key + 1;
+        indices_[slot] = static_cast<std::uint8_t>(index);
+        palette.rgb[3 * static_cast<std::size_t>(index)] = static_cast<std::uint8_t>(key >> 16);
+        palette.rgb[3 * static_cast<std::size_t>(index) + 1] = static_cast<std::uint8_t>(key >> 8);
+        palette.rgb[3 * static_cast<std::size_t>(index) + 2] = static_cast<std::uint8_t>(key);
+        return index;
+    }
+
+  private:
+    static constexpr int kBits = 10;
+    static constexpr std::uint32_t kSlots = 1u << kBits;
+    std::array<std::uint32_t, kSlots> keys_{}; // key + 1; 0 marks a free slot
+    std::array<std::uint8_t, kSlots> indices_{};
+};
+
+inline std::uint32_t key_of(const std::uint8_t *pixel) noexcept {
+    return std::uint32_t{pixel[0]} << 16 | std::uint32_t{pixel[1]} << 8 | pixel[2];
+}
+
+// Builds the palette in order of first appearance and writes every pixel's
+// index as one byte, row y at out + y * stride + 1 (the byte before each row
+// is left for its filter type). false as soon as a 257th colour turns up, so
+// a truecolour picture costs a few hundred pixels here, not a pass.
+bool index_colours(const std::uint8_t *pixels, std::size_t width, std::size_t height,
+                   std::uint8_t *out, std::size_t stride, Palette &palette) noexcept {
+    ColourTable table;
+    std::uint32_t last_key = key_of(pixels);
+    std::uint8_t last_index = static_cast<std::uint8_t>(table.find_or_add(last_key, palette));
+    // Four pixels of the last colour: drawings are mostly runs of one colour,
+    // which this compares twelve bytes at a time.
+    std::array<std::uint8_t, 12> run{};
+    const auto set_run = [&] {
+        for (std::size_t i = 0; i < run.size(); i += 3) {
+            run[i] = static_cast<std::uint8_t>(last_key >> 16);
+            run[i + 1] = static_cast<std::uint8_t>(last_key >> 8);
+            run[i + 2] = static_cast<std::uint8_t>(last_key);
+        }
+    };
+    set_run();
+    const std::uint8_t *p = pixels;
+    for (std::size_t y = 0; y < height; ++y) {
+        std::uint8_t *row = out + y * stride + 1;
+        std::size_t x = 0;
+        while (x < width) {
+            if (x + 4 <= width && std::memcmp(p, run.data(), run.size()) == 0) {
+                std::memset(row + x, last_index, 4);
+                x += 4;
+                p += 12;
+                continue;
+            }
+            const std::uint32_t key = key_of(p);
+            if (key != last_key) {
+                const int index = table.find_or_add(key, palette);
+                if (index < 0) {
+                    return false;
+                }
+                last_key = key;
+                last_index = static_cast<std::uint8_t>(index);
+                set_run();
+            }
+            row[x++] = last_index;
+            p += 3;
+        }
+    }
+    return true;
+}
+
+int smallest_depth(int colours) noexcept {
+    return colours <= 2 ? 1 : colours <= 4 ? 2 : colours <= 16 ? 4 : 8;
+}
+
+std::size_t packed_row_bytes(std::size_t width, int depth) noexcept {
+    return (width * static_cast<std::size_t>(depth) + 7) / 8;
+}
+
+// Packs the one-byte indices of each row to `depth` bits, leftmost pixel in
+// the high bits, rows moving from `stride` apart to `1 + packed` apart. In
+// place: every byte is written at or before the first byte it is made from.
+template <int depth>
+void pack_rows(std::uint8_t *buffer, std::size_t width, std::size_t height,
+               std::size_t stride) noexcept {
+    constexpr std::size_t per_byte = 8 / depth;
+    const std::size_t packed = packed_row_bytes(width, depth);
+    const std::size_t whole = width / per_byte;
+    for (std::size_t y = 0; y < height; ++y) {
+        const std::uint8_t *in = buffer + y * stride + 1;
+        std::uint8_t *out = buffer + y * (packed + 1) + 1;
+        for (std::size_t i = 0; i < whole; ++i) {
+            unsigned byte = 0;
+            for (std::size_t k = 0; k < per_byte; ++k) {
+                byte = byte << depth | in[i * per_byte + k];
+            }
+            out[i] = static_cast<std::uint8_t>(byte);
+        }
+        if (whole < packed) {
+            unsigned byte = 0;
+            for (std::size_t k = 0; k < per_byte; ++k) {
+                const std::size_t x = whole * per_byte + k;
+                byte = byte << depth | (x < width ? in[x] : 0u);
+            }
+            out[whole] = static_cast<std::uint8_t>(byte);
+        }
+    }
+}
+
+void pack_rows(std::uint8_t *buffer, std::size_t width, std::size_t height, std::size_t stride,
+               int depth) noexcept {
+    switch (depth) {
+    case 1:
+        return pack_rows<1>(buffer, width, height, stride);
+    case 2:
+        return pack_rows<2>(buffer, width, height, stride);
+    case 4:
+        return pack_rows<4>(buffer, width, height, stride);
+    default:
+        return;
+    }
+}
+
+// ---- row filters ------------------------------------------------------------------
+
+inline std::uint8_t paeth_predictor(int a, int b, int c) noexcept {
+    const int p = a + b - c;
+    const int pa = std::abs(p - a);
+    const int pb = std::abs(p - b);
+    const int pc = std::abs(p - c);
+    return static_cast<std::uint8_t>(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+// The first `size` bytes of `row` filtered with `type` against `prior`, the
+// row above (all zeros above the first row); `bpp` is the distance to the
+// byte of the same sample one pixel to the left.
+template <std::size_t bpp>
+void filter_bytes(PngFilter type, std::uint8_t *__restrict out, const std::uint8_t *__restrict row,
+                  const std::uint8_t *__restrict prior, std::size_t size) noexcept {
+    const std::size_t lead = std::min(bpp, size);
+    switch (type) {
+    case PngFilter::none:
+    case PngFilter::adaptive:
+        std::memcpy(out, row, size);
+        return;
+    case PngFilter::sub:
+        std::memcpy(out, row, lead);
+        for (std::size_t i = bpp; i < size; ++i) {
+            out[i] = static_cast<std::uint8_t>(row[i] - row[i - bpp]);
+        }
+        return;
+    case PngFilter::up:
+        for (std::size_t i = 0; i < size; ++i) {
+            out[i] = static_cast<std::uint8_t>(row[i] - prior[i]);
+        }
+        return;
+    case PngFilter::average:
+        for (std::size_t i = 0; i < lead; ++i) {
+            out[i] = static_cast<std::uint8_t>(row[i] - (prior[i] >> 1));
+        }
+        for (std::size_t i = bpp; i < size; ++i) {
+            out[i] = static_cast<std::uint8_t>(row[i] - ((row[i - bpp] + prior[i]) >> 1));
+        }
+        return;
+    case PngFilter::paeth:
+        for (std::size_t i = 0; i < lead; ++i) {
+            out[i] = static_cast<std::uint8_t>(row[i] - prior[i]);
+        }
+        for (std::size_t i = bpp; i < size; ++i) {
+            out[i] = static_cast<std::uint8_t>(
+                row[i] - paeth_predictor(row[i - bpp], prior[i], prior[i - bpp]));
+        }
+        return;
+    }
+}
+
+// Sum of the filtered bytes read as signed: the usual estimate of how well a
+// filtered row compresses (smaller is better).
+std::uint64_t magnitude(const std::uint8_t *bytes, std::size_t size) noexcept {
+    std::uint64_t sum = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        sum += static_cast<std::uint64_t>(
+            std::abs(static_cast<int>(static_cast<std::int8_t>(bytes[i]))));
+    }
+    return sum;
+}
+
+// Writes the filter type byte and the filtered bytes of one row at `out`.
+// `trial` has room for one row when `type` is adaptive.
+template <std::size_t bpp>
+void filter_row(PngFilter type, std::uint8_t *out, const std::uint8_t *row,
+                const std::uint8_t *prior, std::size_t size, std::uint8_t *trial) noexcept {
+    if (type != PngFilter::adaptive) {
+        out[0] = static_cast<std::uint8_t>(type);
+        filter_bytes<bpp>(type, out + 1, row, prior, size);
+        return;
+    }
+    out[0] = static_cast<std::uint8_t>(PngFilter::none);
+    std::memcpy(out + 1, row, size);
+    std::uint64_t best = magnitude(row, size);
+    for (const PngFilter candidate :
+         {PngFilter::sub, PngFilter::up, PngFilter::average, PngFilter::paeth}) {
+        filter_bytes<bpp>(candidate, trial, row, prior, size);
+        const std::uint64_t score = magnitude(trial, size);
+        if (score < best) {
+            best = score;
+            out[0] = static_cast<std::uint8_t>(candidate);
+            std::memcpy(out + 1, trial, size);
+        }
+    }
+}
+
+void filter_row(std::size_t bpp, PngFilter type, std::uint8_t *out, const std::uint8_t *row,
+                const std::uint8_t *prior, std::size_t size, std::uint8_t *trial) noexcept {
+    if (bpp == 3) {
+        filter_row<3>(type, out, row, prior, size, trial);
+    } else {
+        filter_row<1>(type, out, row, prior, size, trial);
+    }
+}
+
+// ---- the file -------------------------------------------------------------------
+
+constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+constexpr std::size_t kChunkOverhead = 12; // length, type, CRC
+constexpr std::size_t kIhdrSize = 13;
+// Decoders must accept IDAT chunks up to 2^31 - 1 bytes; longer streams are split.
+constexpr std::size_t kMaxIdatSize = std::size_t{1} << 30;
+constexpr std::uint8_t kColourTypeTruecolour = 2;
+constexpr std::uint8_t kColourTypeIndexed = 3;
+
+// Bytes of every row sampled to judge compressibility, and at most how many rows.
+constexpr std::size_t kSampleBytesPerRow = 16 * 1024;
+constexpr std::size_t kSampleRows = 16;
+// A sample that level-1 deflate shrinks by less than this fraction is stored.
+constexpr std::size_t kIncompressiblePercent = 95;
+
+std::uint8_t *put_u32(std::uint8_t *out, std::uint32_t value) noexcept {
+    out[0] = static_cast<std::uint8_t>(value >> 24);
+    out[1] = static_cast<std::uint8_t>(value >> 16);
+    out[2] = static_cast<std::uint8_t>(value >> 8);
+    out[3] = static_cast<std::uint8_t>(value);
+    return out + 4;
+}
+
+// A complete chunk whose `size` data bytes are already at out + 8.
+std::uint8_t *seal_chunk(std::uint8_t *out, const char (&type)[5], std::size_t size) noexcept {
+    put_u32(out, static_cast<std::uint32_t>(size));
+    std::memcpy(out + 4, type, 4);
+    return put_u32(out + 8 + size, png_crc(0, out + 4, size + 4));
+}
+
+// The same with the CRC of type and data already known.
+std::uint8_t *seal_chunk(std::uint8_t *out, const char (&type)[5], std::size_t size,
+                         std::uint32_t crc) noexcept {
+    put_u32(out, static_cast<std::uint32_t>(size));
+    std::memcpy(out + 4, type, 4);
+    return put_u32(out + 8 + size, crc);
+}
+
+struct Layout {
+    std::size_t width;
+    std::size_t height;
+    bool indexed;
+    int depth;             // bits per sample or per index
+    std::size_t bpp;       // filter distance in bytes
+    std::size_t row_bytes; // without the filter type byte
+    std::size_t total() const noexcept { return height * (row_bytes + 1); }
+};
+
+// Whether a sample of the filtered data hardly compresses: then the whole
+// image is stored, which costs a copy instead of a search for matches.
+template <class MakeSample>
+bool incompressible(std::size_t sample_size, MakeSample make_sample, bool &failed) noexcept {
+    Buffer sample(allocate(sample_size));
+    Compressor compressor(kSampleLevel);
+    if (!sample || !compressor.ready()) {
+        failed = true;
+        return false;
+    }
+    make_sample(sample.get());
+    const std::size_t capacity = compressor.bound(sample_size);
+    Buffer packed(allocate(capacity));
+    if (!packed) {
+        failed = true;
+        return false;
+    }
+    const std::size_t size = compressor.compress(sample.get(), sample_size, packed.get(), capacity);
+    return size == 0 || size * 100 >= sample_size * kIncompressiblePercent;
+}
+
+// ---- stored blocks ------------------------------------------------------------------
+//
+// Noise is stored, not compressed. The library's own "level 0" would need the
+// filtered rows gathered in a buffer of their own first: a second pass over
+// fresh memory as large as the image, which measured as most of the cost.
+// Stored blocks are plain framing (a header byte, LEN and its complement in
+// front of each copy), so the rows go straight from the pixels into the file
+// buffer; the Adler-32 still comes from the library.
+
+constexpr std::size_t kStoredBlock = 65535;
+
+std::uint64_t stored_stream_size(std::uint64_t raw) noexcept {
+    const std::uint64_t blocks =
+        std::max<std::uint64_t>(1, (raw + kStoredBlock - 1) / kStoredBlock);
+    return 2 + 5 * blocks + raw + 4;
+}
+
+// Writes the zlib stream of `height` rows, each a None filter byte and
+// row_bytes from row(y), as stored blocks; returns its length.
+// `crc` is carried over every byte written, while they are still in cache.
+template <class Row>
+std::size_t frame_stored(std::uint8_t *out, std::size_t height, std::size_t row_bytes, Row row,
+                         std::uint32_t &crc) noexcept {
+    std::uint8_t *const start = out;
+    out[0] = 0x78; // deflate, 32 KiB window
+    out[1] = 0x01; // fastest; makes the 16-bit header a multiple of 31
+    crc = png_crc(crc, out, 2);
+    out += 2;
+    std::uint64_t left = std::uint64_t{height} * (row_bytes + 1);
+    std::size_t room = 0;
+    std::uint32_t adler = 1;
+    const auto emit = [&](const std::uint8_t *bytes, std::size_t size) {
+        while (size > 0) {
+            if (room == 0) {
+                room = static_cast<std::size_t>(std::min<std::uint64_t>(left, kStoredBlock));
+                left -= room;
+                const auto length = static_cast<std::uint16_t>(room);
+                const auto complement = static_cast<std::uint16_t>(~length);
+                out[0] = left == 0 ? 1 : 0; // BFINAL on the last block, BTYPE 00
+                out[1] = static_cast<std::uint8_t>(length);
+                out[2] = static_cast<std::uint8_t>(length >> 8);
+                out[3] = static_cast<std::uint8_t>(complement);
+                out[4] = static_cast<std::uint8_t>(complement >> 8);
+                crc = png_crc(crc, out, 5);
+                out += 5;
+            }
+            const std::size_t piece = std::min(size, room);
+            std::memcpy(out, bytes, piece);
+            adler = png_adler(adler, out, piece);
+            crc = png_crc(crc, out, piece);
+            out += piece;
+            bytes += piece;
+            size -= piece;
+            room -= piece;
+        }
+    };
+    constexpr std::uint8_t kNoFilter = 0;
+    for (std::size_t y = 0; y < height; ++y) {
+        emit(&kNoFilter, 1);
+        emit(row(y), row_bytes);
+    }
+    put_u32(out, adler);
+    crc = png_crc(crc, out, 4);
+    return static_cast<std::size_t>(out + 4 - start);
+}
+
+// The rows that stand for the whole image in the compressibility sample.
+std::size_t sample_row(std::size_t k, std::size_t rows, std::size_t height) noexcept {
+    return k * height / rows;
+}
+
+#endif
+
+} // namespace
+
+PngTuning default_png_tuning() noexcept {
+    PngTuning tuning;
+    tuning.palette_filter = PngFilter::none;
+    tuning.truecolour_filter = PngFilter::up;
+    tuning.level = kDefaultLevel;
+    tuning.detect_incompressible = true;
+    return tuning;
+}
+
+const char *png_compressor_name() noexcept {
+    return kCompressorName;
+}
+
+bool encode_png(::Image image, std::uint8_t **data, std::size_t *size,
+                PixpenError &error) noexcept {
+    return encode_png(image, default_png_tuning(), data, size, error);
+}
+
+#if !defined(PIXPEN_PNG_LIBDEFLATE) && !defined(PIXPEN_PNG_ZLIB)
+
+bool encode_png(::Image, const PngTuning &, std::uint8_t **data, std::size_t *size,
+                PixpenError &error) noexcept {
+    *data = nullptr;
+    *size = 0;
+    return set_error(error, PIXPEN_ERROR_UNSUPPORTED_FORMAT,
+                     "PNG support was not built: install libdeflate-dev (or zlib1g-dev) and "
+                     "rebuild pixpen");
+}
+
+#else
+
+bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std::size_t *size,
+                PixpenError &error) noexcept {
+    *data = nullptr;
+    *size = 0;
+    Layout layout{static_cast<std::size_t>(image->width),
+                  static_cast<std::size_t>(image->height),
+                  false,
+                  8,
+                  3,
+                  0};
+    const auto *pixels = reinterpret_cast<const std::uint8_t *>(image->pixels);
+    const std::uint64_t truecolour_total =
+        std::uint64_t{layout.height} * (std::uint64_t{layout.width} * 3 + 1);
+    // Filtered rows and the compressed stream must both fit the address space
+    // (only a 32-bit build can meet this).
+    if (truecolour_total > std::numeric_limits<std::size_t>::max() / 4) {
+        return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+    }
+
+    Palette palette;
+    Buffer filtered;
+    if (tuning.palette) {
+        // One index byte per pixel first; packing below shrinks the rows in place.
+        const std::size_t stride = layout.width + 1;
+        filtered.reset(allocate(std::uint64_t{layout.height} * stride));
+        if (!filtered) {
+            return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+        }
+        if (index_colours(pixels, layout.width, layout.height, filtered.get(), stride, palette)) {
+            layout.indexed = true;
+            const int fits = smallest_depth(palette.size);
+            layout.depth = tuning.palette_depth == 0 ? fits : std::max(tuning.palette_depth, fits);
+            layout.bpp = 1;
+            layout.row_bytes = packed_row_bytes(layout.width, layout.depth);
+            if (layout.depth < 8) {
+                pack_rows(filtered.get(), layout.width, layout.height, stride, layout.depth);
+            }
+        } else {
+            filtered.reset();
+        }
+    }
+    if (!layout.indexed) {
+        layout.row_bytes = layout.width * 3;
+    }
+
+    PngFilter filter = layout.indexed ? tuning.palette_filter : tuning.truecolour_filter;
+    int level = tuning.level;
+    const std::size_t row_bytes = layout.row_bytes;
+    const std::size_t stride = row_bytes + 1;
+    const std::size_t sample_rows = std::min(layout.height, kSampleRows);
+    const std::size_t sample_bytes = std::min(row_bytes, kSampleBytesPerRow);
+
+    // Zeros above the first row, and the scratch rows the filters need.
+    Buffer zeros(static_cast<std::uint8_t *>(std::calloc(row_bytes, 1)));
+    Buffer scratch(allocate(std::uint64_t{row_bytes} * 3));
+    if (!zeros || !scratch) {
+        return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+    }
+    std::uint8_t *const trial = scratch.get();
+    std::uint8_t *const current = trial + row_bytes;
+    std::uint8_t *const above = current + row_bytes;
+
+    if (tuning.detect_incompressible) {
+        bool failed = false;
+        const std::size_t size_of_sample = sample_rows * (sample_bytes + 1);
+        bool stored = false;
+        if (layout.indexed) {
+            // Filtering runs in place below; the sample filters copies of its rows.
+            stored = incompressible(
+                size_of_sample,
+                [&](std::uint8_t *out) {
+                    for (std::size_t k = 0; k < sample_rows; ++k) {
+                        const std::size_t y = sample_row(k, sample_rows, layout.height);
+                        const std::uint8_t *row = filtered.get() + y * stride + 1;
+                        const std::uint8_t *prior =
+                            y == 0 ? zeros.get() : filtered.get() + (y - 1) * stride + 1;
+                        filter_row(1, filter, out + k * (sample_bytes + 1), row, prior,
+                                   sample_bytes, trial);
+                    }
+                },
+                failed);
+        } else {
+            stored = incompressible(
+                size_of_sample,
+                [&](std::uint8_t *out) {
+                    for (std::size_t k = 0; k < sample_rows; ++k) {
+                        const std::size_t y = sample_row(k, sample_rows, layout.height);
+                        const std::uint8_t *row = pixels + y * row_bytes;
+                        const std::uint8_t *prior = y == 0 ? zeros.get() : row - row_bytes;
+                        filter_row(3, filter, out + k * (sample_bytes + 1), row, prior,
+                                   sample_bytes, trial);
+                    }
+                },
+                failed);
+        }
+        if (failed) {
+            return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+        }
+        if (stored) {
+            // Filtering noise gains nothing, and stored blocks cost a copy.
+            filter = PngFilter::none;
+            level = kStoredLevel;
+        }
+    }
+    const bool framed = level == kStoredLevel && tuning.frame_stored;
+
+    if (layout.indexed) {
+        // In place, top down: each raw row is saved before it is overwritten,
+        // as the prior of the next one.
+        if (filter == PngFilter::none) {
+            for (std::size_t y = 0; y < layout.height; ++y) {
+                filtered.get()[y * stride] = 0;
+            }
+        } else {
+            std::memset(above, 0, row_bytes);
+            for (std::size_t y = 0; y < layout.height; ++y) {
+                std::uint8_t *at = filtered.get() + y * stride;
+                std::memcpy(current, at + 1, row_bytes);
+                filter_row(1, filter, at, current, above, row_bytes, trial);
+                std::memcpy(above, current, row_bytes);
+            }
+        }
+    } else if (!framed) {
+        filtered.reset(allocate(truecolour_total));
+        if (!filtered) {
+            return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+        }
+        for (std::size_t y = 0; y < layout.height; ++y) {
+            const std::uint8_t *row = pixels + y * row_bytes;
+            filter_row(3, filter, filtered.get() + y * stride, row,
+                       y == 0 ? zeros.get() : row - row_bytes, row_bytes, trial);
+        }
+    }
+    zeros.reset();
+    scratch.reset();
+
+    std::optional<Compressor> compressor;
+    const std::size_t raw_size = layout.total();
+    std::size_t bound = 0;
+    if (framed) {
+        bound = static_cast<std::size_t>(stored_stream_size(raw_size));
+    } else {
+        compressor.emplace(level);
+        if (!compressor->ready()) {
+            return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+        }
+        bound = compressor->bound(raw_size);
+    }
+    const std::size_t palette_chunk =
+        layout.indexed ? kChunkOverhead + 3 * static_cast<std::size_t>(palette.size) : 0;
+    const std::size_t head = kSignature.size() + kChunkOverhead + kIhdrSize + palette_chunk;
+    const std::uint64_t most_idats = bound / kMaxIdatSize + 1;
+    const std::uint64_t capacity =
+        std::uint64_t{head} + bound + most_idats * kChunkOverhead + kChunkOverhead;
+    Buffer file(allocate(capacity));
+    if (!file) {
+        return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+    }
+
+    std::uint8_t *out = file.get();
+    std::memcpy(out, kSignature.data(), kSignature.size());
+    out += kSignature.size();
+    std::uint8_t *ihdr = out + 8;
+    put_u32(ihdr, static_cast<std::uint32_t>(layout.width));
+    put_u32(ihdr + 4, static_cast<std::uint32_t>(layout.height));
+    ihdr[8] = static_cast<std::uint8_t>(layout.depth);
+    ihdr[9] = layout.indexed ? kColourTypeIndexed : kColourTypeTruecolour;
+    ihdr[10] = 0; // deflate
+    ihdr[11] = 0; // the five adaptive filter types
+    ihdr[12] = 0; // not interlaced
+    out = seal_chunk(out, "IHDR", kIhdrSize);
+    if (layout.indexed) {
+        const std::size_t palette_bytes = 3 * static_cast<std::size_t>(palette.size);
+        std::memcpy(out + 8, palette.rgb.data(), palette_bytes);
+        out = seal_chunk(out, "PLTE", palette_bytes);
+    }
+
+    std::uint8_t *const stream = out + 8;
+    std::size_t stream_size = 0;
+    // The CRC of a single IDAT chunk, when the stored framing computed it.
+    std::optional<std::uint32_t> idat_crc;
+    if (framed) {
+        std::uint32_t crc = png_crc(0, reinterpret_cast<const std::uint8_t *>("IDAT"), 4);
+        if (layout.indexed) {
+            stream_size = frame_stored(
+                stream, layout.height, row_bytes,
+                [&](std::size_t y) { return filtered.get() + y * stride + 1; }, crc);
+        } else {
+            stream_size = frame_stored(
+                stream, layout.height, row_bytes,
+                [&](std::size_t y) { return pixels + y * row_bytes; }, crc);
+        }
+        idat_crc = crc;
+    } else {
+        stream_size = compressor->compress(filtered.get(), raw_size, stream, bound);
+    }
+    filtered.reset();
+    if (stream_size == 0) {
+        // Only a failed allocation inside the library can leave the bound too small.
+        return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+    }
+    if (stream_size <= kMaxIdatSize && idat_crc) {
+        out = seal_chunk(out, "IDAT", stream_size, *idat_crc);
+    } else {
+        // One IDAT chunk holds the stream unless it is longer than
+        // kMaxIdatSize; then later pieces move back to make room for the chunk
+        // headers between.
+        const std::size_t pieces = (stream_size + kMaxIdatSize - 1) / kMaxIdatSize;
+        for (std::size_t k = pieces - 1; k > 0; --k) {
+            const std::size_t length = std::min(kMaxIdatSize, stream_size - k * kMaxIdatSize);
+            std::memmove(stream + k * (kMaxIdatSize + kChunkOverhead), stream + k * kMaxIdatSize,
+                         length);
+        }
+        for (std::size_t k = 0; k < pieces; ++k) {
+            const std::size_t length = std::min(kMaxIdatSize, stream_size - k * kMaxIdatSize);
+            out = seal_chunk(out, "IDAT", length);
+        }
+    }
+    out = seal_chunk(out, "IEND", 0);
+
+    const auto used = static_cast<std::size_t>(out - file.get());
+    // Giving back the unused bound; a failed shrink keeps the larger block.
+    if (void *shrunk = std::realloc(file.get(), used); shrunk != nullptr) {
+        static_cast<void>(file.release());
+        file.reset(static_cast<std::uint8_t *>(shrunk));
+    }
+    *data = file.release();
+    *size = used;
+    clear_error(error);
+    return true;
+}
+
+#endif
+
+} // namespace pixpen::detail

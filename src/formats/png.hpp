@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pixpen.h"
+
+namespace pixpen::detail {
+
+// The whole PNG file for `image` in one buffer from std::malloc (the caller frees it with
+// std::free). `image` is non-NULL, has 1 <= width, 1 <= height and a pixel count that fits int32
+// (the caller checks that). On failure returns false with `error` filled (out of memory:
+// PIXPEN_ERROR_OUT_OF_MEMORY "Out of memory"; built without a compression library:
+// PIXPEN_ERROR_UNSUPPORTED_FORMAT saying what to install) and *data == nullptr.
+bool encode_png(::Image image, std::uint8_t **data, std::size_t *size, PixpenError &error) noexcept;
+
+// ---- the knobs behind encode_png, for the tuning measurements and the tests ----
+
+// Row filters by their number in the file; `adaptive` picks, for each row,
+// the filter whose output bytes have the smallest sum of magnitudes.
+enum class PngFilter : std::uint8_t { none = 0, sub = 1, up = 2, average = 3, paeth = 4, adaptive };
+
+struct PngTuning {
+    bool palette = true;      // false: truecolour even for 256 colours or fewer
+    int palette_depth = 0;    // 0: the smallest of 1, 2, 4, 8 that holds the palette
+    PngFilter palette_filter; // set by default_png_tuning()
+    PngFilter truecolour_filter;
+    int level;                  // on the compression library's own scale
+    bool detect_incompressible; // sample first, store noise uncompressed
+    bool frame_stored = true;   // stored blocks straight from the rows; false: the library's
+                                // level 0 on a filtered copy
+};
+
+// What encode_png uses.
+PngTuning default_png_tuning() noexcept;
+
+// Which compression library this build uses: "libdeflate", "zlib" or "" (none).
+const char *png_compressor_name() noexcept;
+
+bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std::size_t *size,
+                PixpenError &error) noexcept;
+
+} // namespace pixpen::detail
