@@ -30,3 +30,6 @@ for picture in square_spiral.ppm koch_snowflake.ppm fractal_tree.ppm dragon_curv
   "$convert" "$build/examples/$picture" -strip -define png:compression-level=9 "$png"
   printf '  %-34s %7s bytes\n' "docs/gallery/$(basename "$png")" "$(stat -c %s "$png")"
 done
+# mandelbrot.cpp writes its PNG itself: kept as pixpen wrote it.
+cp "$build/examples/mandelbrot.png" "$gallery/mandelbrot.png"
+printf '  %-34s %7s bytes\n' docs/gallery/mandelbrot.png "$(stat -c %s "$gallery/mandelbrot.png")"
