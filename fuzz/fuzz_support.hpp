@@ -1,107 +1,91 @@
 #pragma once
 
-// Shared by the fuzz targets: a private scratch folder in RAM for the files
-// handed to the readers, checks that abort loudly, and the readers' messages.
-
-#include <unistd.h>
+// Shared by the fuzz targets: checks that abort loudly, the refusals each
+// decoder may give (texts and statuses from the library's own table), and
+// image comparisons. Everything stays in memory: no files are involved.
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <initializer_list>
-#include <string>
 #include <string_view>
 
+#include "core/messages.hpp"
 #include "pixpen.h"
 
 namespace fuzz {
 
+using pixpen::detail::Refusal;
+
 [[noreturn]] inline void check_failed(const char *condition, const char *file, int line) {
-    std::fprintf(stderr, "%s:%d: check failed: %s (last error: \"%s\")\n", file, line, condition,
-                 get_last_error());
+    std::fprintf(stderr, "%s:%d: check failed: %s\n", file, line, condition);
     std::abort();
 }
 
 #define FUZZ_CHECK(condition)                                                                      \
     ((condition) ? static_cast<void>(0) : ::fuzz::check_failed(#condition, __FILE__, __LINE__))
 
-// One folder per process, under /dev/shm when it exists (so file round trips
-// never touch a disk), else under TMPDIR or /tmp; removed at exit.
-class Scratch {
-  public:
-    static Scratch &get() {
-        static Scratch scratch;
-        return scratch;
-    }
-    std::string file(std::string_view name) const { return dir_ + "/" + std::string(name); }
+// Every refusal decode_tga may give for bytes that are there.
+constexpr std::initializer_list<Refusal> kTgaRefusals = {
+    Refusal::tga_header,     Refusal::tga_id_field,   Refusal::tga_color_map,
+    Refusal::tga_image_type, Refusal::tga_zero_width, Refusal::tga_zero_height,
+    Refusal::tga_bit_depth,  Refusal::tga_descriptor, Refusal::pixel_data,
+    Refusal::too_large,      Refusal::out_of_memory};
 
-  private:
-    Scratch() {
-        std::string base = "/dev/shm";
-        if (access(base.c_str(), W_OK) != 0) {
-            const char *tmp = std::getenv("TMPDIR");
-            base = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
-        }
-        std::string pattern = base + "/pixpen-fuzz-XXXXXX";
-        if (mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        dir_ = pattern;
-    }
-    ~Scratch() {
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
-    }
-    std::string dir_;
-};
+// Every refusal decode_ppm may give for bytes that are there.
+constexpr std::initializer_list<Refusal> kPpmRefusals = {
+    Refusal::ppm_magic,           Refusal::ppm_variant,         Refusal::ppm_size,
+    Refusal::ppm_negative_width,  Refusal::ppm_negative_height, Refusal::ppm_max_value,
+    Refusal::ppm_max_value_range, Refusal::ppm_max_value_p6,    Refusal::ppm_ascii_sample,
+    Refusal::pixel_data,          Refusal::too_large,           Refusal::out_of_memory};
 
-inline void write_bytes(const std::string &path, const std::uint8_t *data, std::size_t size) {
-    std::FILE *out = std::fopen(path.c_str(), "wb");
-    FUZZ_CHECK(out != nullptr);
-    FUZZ_CHECK(size == 0 || std::fwrite(data, 1, size, out) == size);
-    FUZZ_CHECK(std::fclose(out) == 0);
+// Garbage in every byte, so that a call must write a whole, terminated report
+// for the checks below to pass.
+inline PixpenError poisoned_error() {
+    PixpenError error;
+    std::memset(&error, 'x', sizeof error);
+    return error;
 }
 
-inline bool one_of(const char *message, std::initializer_list<const char *> allowed) {
+inline bool is_terminated(const PixpenError &error) {
+    return std::memchr(error.message, '\0', sizeof error.message) != nullptr;
+}
+
+inline bool reports_success(const PixpenError &error) {
+    return error.status == PIXPEN_OK && error.message[0] == '\0';
+}
+
+// The report is exactly `refusal`'s row of the table: its text and its status.
+inline bool reports(const PixpenError &error, Refusal refusal) {
+    const auto &row = pixpen::detail::message_of(refusal);
+    return is_terminated(error) && error.status == row.status && error.message == row.text;
+}
+
+// The report is exactly one of the rows named in `allowed`.
+inline bool reports_one_of(const PixpenError &error, std::initializer_list<Refusal> allowed) {
     return std::any_of(allowed.begin(), allowed.end(),
-                       [&](const char *m) { return std::strcmp(m, message) == 0; });
+                       [&](Refusal refusal) { return reports(error, refusal); });
 }
 
-// Every refusal read_tga may give for a file that exists and can be read.
-inline bool is_tga_message(const char *message) {
-    return one_of(
-        message,
-        {"Unable to read TGA header", "TGA id field not supported", "TGA color map not supported",
-         "Unsupported image type, only uncompressed RGB is supported", "Invalid width, must be > 0",
-         "Invalid height, must be > 0", "Unsupported image type, bit depth must be 24",
-         "Unsupported image format, TGA image descriptor must be 0x20", "Unable to read pixel data",
-         "Image dimensions too large", "Out of memory"});
+inline bool same_report(const PixpenError &a, const PixpenError &b) {
+    return a.status == b.status && std::strcmp(a.message, b.message) == 0;
 }
 
-// Every refusal read_ppm may give for a file that exists and can be read.
-inline bool is_ppm_message(const char *message) {
-    return one_of(message,
-                  {"Improperly formatted PPM file", "Only P3 and P6 formats are supported",
-                   "Unable to read width and height", "Invalid width, must be >= 0",
-                   "Invalid height, must be >= 0", "Image dimensions too large",
-                   "Unable to read max value", "Invalid max value, must be between 1 and 65535",
-                   "Unsupported max value, P6 must be at most 255",
-                   "Error while reading ASCII color value", "Unable to read pixel data",
-                   "Out of memory"});
-}
+// What decode_image picks for bytes starting like `data`.
+enum class Detected { ppm, png, tga };
 
-// Resets the message buffer to garbage so that a refusal must write a fresh,
-// terminated message for the checks below to pass.
-inline void poison_last_error() {
-    std::memset(last_error, 'x', sizeof last_error);
-}
-
-inline bool last_error_is_terminated() {
-    return std::memchr(last_error, '\0', sizeof last_error) != nullptr;
+inline Detected detected_format(const std::uint8_t *data, std::size_t size) {
+    static constexpr std::string_view png_signature("\x89PNG\r\n\x1a\n", 8);
+    if (size >= 2 && data[0] == 'P' && data[1] >= '0' && data[1] <= '9') {
+        return Detected::ppm;
+    }
+    if (size >= png_signature.size() &&
+        std::memcmp(data, png_signature.data(), png_signature.size()) == 0) {
+        return Detected::png;
+    }
+    return Detected::tga;
 }
 
 inline std::size_t pixel_bytes(Image image) {
@@ -113,11 +97,47 @@ inline bool same_pixels(Image a, Image b) {
            (pixel_bytes(a) == 0 || std::memcmp(a->pixels, b->pixels, pixel_bytes(a)) == 0);
 }
 
-// A freshly read image carries a freshly created turtle.
+// A freshly decoded image carries a freshly created turtle.
 inline bool has_new_turtle(Image image) {
     return image->turtle_x == image->width / 2 && image->turtle_y == image->height / 2 &&
            image->turtle_angle == 90 && image->turtle_pen_down && image->turtle_color.r == 255 &&
            image->turtle_color.g == 255 && image->turtle_color.b == 255;
+}
+
+// decode_image on the same bytes as a decoder that gave `image` and `error`
+// must give the same report and, on success, the same pixels.
+inline void check_decode_image_agrees(const std::uint8_t *data, std::size_t size, Image image,
+                                      const PixpenError &error) {
+    PixpenError detected_error = poisoned_error();
+    Image detected = decode_image(data, size, &detected_error);
+    FUZZ_CHECK(same_report(detected_error, error));
+    FUZZ_CHECK((detected == nullptr) == (image == nullptr));
+    if (detected != nullptr) {
+        FUZZ_CHECK(same_pixels(detected, image) && has_new_turtle(detected));
+        destroy_image(detected);
+    }
+}
+
+// Encodes `image` as `format`, which must succeed; the bytes are the caller's
+// (free_buffer).
+inline std::uint8_t *encode_checked(Image image, ImageFormat format, std::size_t &size) {
+    std::uint8_t *bytes = nullptr;
+    size = 1;
+    PixpenError error = poisoned_error();
+    FUZZ_CHECK(encode_image(image, format, &bytes, &size, &error));
+    FUZZ_CHECK(reports_success(error));
+    FUZZ_CHECK(bytes != nullptr);
+    return bytes;
+}
+
+// Decodes bytes that an encoder produced from `image`: they must give it back.
+template <class Decode>
+void check_decodes_to(Decode decode, const std::uint8_t *bytes, std::size_t size, Image image) {
+    PixpenError error = poisoned_error();
+    Image back = decode(bytes, size, &error);
+    FUZZ_CHECK(back != nullptr && reports_success(error));
+    FUZZ_CHECK(same_pixels(image, back) && has_new_turtle(back));
+    destroy_image(back);
 }
 
 } // namespace fuzz
