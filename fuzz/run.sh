@@ -35,7 +35,7 @@ for target in "${targets[@]}"; do
   mkdir -p "$corpus" "$artifacts" "$work/logs" "$here/regressions/$target"
   log=$work/logs/$target.log
   echo "== fuzz_$target: ${seconds}s on $jobs workers, log $log"
-  # Readers get inputs up to 64 KiB, past one buffer refill; every reader
+  # Readers get inputs up to 64 KiB, larger than any seed; every reader
   # allocation must stay far below 64 MiB for such files.
   max_len=65536
   [[ $target == draw_roundtrip ]] && max_len=4096
