@@ -5,11 +5,15 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
+#include <optional>
 #include <string>
 
+#include "core/image.hpp"
 #include "test_support.hpp"
 
 namespace {
@@ -108,6 +112,20 @@ TEST(CreateImage, RefusesPixelArraysBeyondTheAddressSpace) {
         EXPECT_EQ(image, nullptr) << w << " x " << h;
         destroy_image(image);
     }
+}
+
+// The limit itself, on any target: with 32-bit size_t's bound the largest
+// addressable count passes and the next is refused.
+TEST(PixelCount, StopsWhereBytesOrInt32RunOut) {
+    constexpr std::int64_t bound32 = std::numeric_limits<std::uint32_t>::max() / 3;
+    using pixpen::detail::pixel_count;
+    EXPECT_EQ(pixel_count(bound32, 1, bound32), bound32);
+    EXPECT_EQ(pixel_count(1, bound32 + 1, bound32), std::nullopt);
+    EXPECT_EQ(pixel_count(INT32_MAX, 1, INT32_MAX), INT32_MAX);
+    EXPECT_EQ(pixel_count(46341, 46341, INT32_MAX), std::nullopt);
+    EXPECT_EQ(pixel_count(-1, 0), std::nullopt);
+    EXPECT_EQ(pixel_count(0, INT32_MAX), 0);
+    EXPECT_EQ(pixpen::detail::kMaxPixels, sizeof(std::size_t) > 4 ? INT32_MAX : bound32);
 }
 
 bool running_under_a_memory_tool() {
