@@ -6,6 +6,7 @@
 set -euo pipefail
 build=${1:-build}
 out="$build/examples"
+src=$(cd "$(dirname "$0")/.." && pwd)
 [[ -x "$out/square_spiral" ]] || {
   echo "no examples in $out: build with cmake -S . -B $build && cmake --build $build" >&2
   exit 1
@@ -22,8 +23,12 @@ start=$(date +%s.%N)
 ./retouch line_art_inverted.tga
 if [[ -e ../libpixpen.so ]] && command -v python3 >/dev/null; then
   python3 turtle_star.py ../libpixpen.so
+  # The pixpen package from the source tree, over this build's library.
+  for example in spiral fractal_tree; do
+    PIXPEN_LIBRARY="$(pwd)/../libpixpen.so" PYTHONPATH="$src/python" python3 "$src/python/examples/$example.py"
+  done
 else
-  echo "(turtle_star.py skipped: it needs python3 and the shared libpixpen.so)"
+  echo "(the Python examples skipped: they need python3 and the shared libpixpen.so)"
 fi
 echo
 echo "pictures in $(pwd):"
