@@ -23,31 +23,6 @@ using test::Bytes;
 
 using pixpen::detail::status_of;
 
-// `bytes` at the very end of a readable mapping, with an unreadable page
-// right after it: a decoder that reads one byte too far faults.
-class GuardedBytes {
-  public:
-    explicit GuardedBytes(const Bytes &bytes) {
-        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-        length_ = (bytes.size() + page - 1) / page * page + page;
-        base_ = static_cast<std::uint8_t *>(
-            mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
-        EXPECT_NE(base_, MAP_FAILED);
-        mprotect(base_ + length_ - page, page, PROT_NONE);
-        data_ = base_ + length_ - page - bytes.size();
-        std::copy(bytes.begin(), bytes.end(), data_);
-    }
-    ~GuardedBytes() { munmap(base_, length_); }
-    GuardedBytes(const GuardedBytes &) = delete;
-    GuardedBytes &operator=(const GuardedBytes &) = delete;
-    const std::uint8_t *data() const { return data_; }
-
-  private:
-    std::uint8_t *base_ = nullptr;
-    std::uint8_t *data_ = nullptr;
-    std::size_t length_ = 0;
-};
-
 struct Detection {
     const char *name;
     std::string bytes;
@@ -69,7 +44,7 @@ TEST_P(ReadImage, RecognisesTheFormatByItsFirstBytes) {
     test::TempDir dir;
     test::write_file(dir.file("in"), c.bytes);
     std::strcpy(last_error, "untouched");
-    const GuardedBytes guarded(test::bytes_of(c.bytes));
+    const test::GuardedBytes guarded(c.bytes);
     for (bool from_file : {false, true}) {
         PixpenError error;
         test::ImagePtr image(from_file ? read_image(dir.file("in").c_str(), &error)
@@ -218,6 +193,10 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteFailure{"tga_too_wide", "", 65536, 1, IMAGE_FORMAT_TGA,
                                  PIXPEN_ERROR_TOO_LARGE,
                                  "Image too large for TGA, width and height must be at most 65535"},
+                    WriteFailure{"full_disk_png", "/dev/full", 64, 64, IMAGE_FORMAT_PNG,
+                                 PIXPEN_ERROR_IO, std::strerror(ENOSPC)},
+                    WriteFailure{"missing_directory_png", "/nonexistent-directory/a.png", 2, 2,
+                                 IMAGE_FORMAT_PNG, PIXPEN_ERROR_CANNOT_OPEN, std::strerror(ENOENT)},
                     WriteFailure{"png_empty", "", 0, 5, IMAGE_FORMAT_PNG, PIXPEN_ERROR_BAD_ARGUMENT,
                                  "PNG cannot hold an empty image, width and height must be > 0"},
                     WriteFailure{"format_0", "", 2, 2, static_cast<ImageFormat>(0),

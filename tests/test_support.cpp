@@ -1,5 +1,9 @@
 #include "test_support.hpp"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -57,6 +61,23 @@ ImagePtr random_image(int width, int height, std::uint32_t seed) {
         bytes[i] = static_cast<std::uint8_t>(rng());
     }
     return image;
+}
+
+GuardedBytes::GuardedBytes(std::string_view bytes) {
+    const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    length_ = (bytes.size() + page - 1) / page * page + page;
+    void *base = mmap(nullptr, length_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED ||
+        mprotect(static_cast<std::uint8_t *>(base) + length_ - page, page, PROT_NONE) != 0) {
+        throw std::runtime_error("cannot map guarded bytes");
+    }
+    base_ = static_cast<std::uint8_t *>(base);
+    data_ = base_ + length_ - page - bytes.size();
+    std::copy(bytes.begin(), bytes.end(), data_);
+}
+
+GuardedBytes::~GuardedBytes() {
+    munmap(base_, length_);
 }
 
 int open_descriptor_count() {

@@ -56,6 +56,22 @@ inline Color pixel_at(Image image, int x, int y) {
                          static_cast<std::size_t>(x)];
 }
 
+// Bytes at the very end of a readable mapping, with an unreadable page right
+// after them: a decoder that reads one byte too far faults.
+class GuardedBytes {
+  public:
+    explicit GuardedBytes(std::string_view bytes);
+    ~GuardedBytes();
+    GuardedBytes(const GuardedBytes &) = delete;
+    GuardedBytes &operator=(const GuardedBytes &) = delete;
+    const std::uint8_t *data() const { return data_; }
+
+  private:
+    std::uint8_t *base_ = nullptr;
+    std::uint8_t *data_ = nullptr;
+    std::size_t length_ = 0;
+};
+
 // Open file descriptors of this process, to catch a leaked FILE*.
 int open_descriptor_count();
 

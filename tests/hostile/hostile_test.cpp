@@ -472,10 +472,11 @@ class HostileBytes : public testing::TestWithParam<HostileCase> {};
 TEST_P(HostileBytes, DecodeTheSameFromMemory) {
     const HostileCase &c = GetParam();
     std::strcpy(last_error, "untouched");
+    const test::GuardedBytes bytes(c.bytes); // a read past the end faults
     PixpenError error;
     hostile::arm_allocation_counter();
-    Image image = c.reader == Reader::tga ? decode_tga(c.bytes.data(), c.bytes.size(), &error)
-                                          : decode_ppm(c.bytes.data(), c.bytes.size(), &error);
+    Image image = c.reader == Reader::tga ? decode_tga(bytes.data(), c.bytes.size(), &error)
+                                          : decode_ppm(bytes.data(), c.bytes.size(), &error);
     const hostile::AllocationWindow reading = hostile::disarm_allocation_counter();
     EXPECT_STREQ(get_last_error(), "untouched");
     std::size_t returned_bytes = 0;
