@@ -73,6 +73,7 @@ consume() {
   local prefix=$1 kind=$2 type
   [[ $kind == shared ]] && type=SHARED_LIBRARY || type=STATIC_LIBRARY
   [[ -f "$prefix/include/pixpen.h" ]] || fail "no include/pixpen.h under $prefix"
+  [[ -f "$prefix/include/pixpen.hpp" ]] || fail "no include/pixpen.hpp under $prefix"
 
   step "find_package: configure a C consumer against $prefix ($kind)" \
     "$cmake" -S "$here/consumer" -B "$work/find_package" -G "$generator" \
@@ -107,6 +108,11 @@ consume() {
     "$here/consumer/consumer.c" -o "$work/pkg_config/consumer" $libs -Wl,-rpath,"$libdir"
   step "pkg-config: run it" "$work/pkg_config/consumer" "$work/out"
   check_linkage "$work/pkg_config/consumer" "$kind"
+  # shellcheck disable=SC2086
+  step "pkg-config: compile and link a C++ consumer of pixpen.hpp ($kind)" \
+    "$cxx" -std=c++17 -Wall -Wextra -Wpedantic -Werror $san_flags $cflags \
+    "$here/consumer/consumer.cpp" -o "$work/pkg_config/consumer_cpp" $libs -Wl,-rpath,"$libdir"
+  step "pkg-config: run the C++ consumer" "$work/pkg_config/consumer_cpp"
 }
 
 kind_of() { [[ $1 == ON ]] && echo shared || echo static; }
