@@ -550,6 +550,158 @@ void bench_cpp_api(benchmark::State &state, int side) {
     }
 }
 
+// ---- memory buffers --------------------------------------------------------------------
+
+// `format` of `image` as encode_image makes it.
+std::vector<std::uint8_t> encode_vector(Image image, ImageFormat format) {
+    std::uint8_t *data = nullptr;
+    std::size_t size = 0;
+    if (!encode_image(image, format, &data, &size, nullptr)) {
+        die("encode_image");
+    }
+    std::vector<std::uint8_t> bytes(data, data + size);
+    free_buffer(data);
+    return bytes;
+}
+
+ImageFormat image_format(Format format) {
+    return format == Format::tga  ? IMAGE_FORMAT_TGA
+           : format == Format::p6 ? IMAGE_FORMAT_PPM_BINARY
+                                  : IMAGE_FORMAT_PPM_ASCII;
+}
+
+Image decode_format(Format format, const std::uint8_t *bytes, std::size_t size) {
+    return format == Format::tga ? decode_tga(bytes, size, nullptr)
+                                 : decode_ppm(bytes, size, nullptr);
+}
+
+// Decoding P6 or TGA from a buffer against copying its pixel bytes into fresh
+// memory: the least a decoder does, since its image is fresh memory too.
+void bench_decode(benchmark::State &state, int side, Format format) {
+    Picture image = random_image(side, 6);
+    const std::vector<std::uint8_t> encoded = encode_vector(image.get(), image_format(format));
+    const PageBuffer input = aligned_copy(encoded.data(), encoded.size());
+    const std::size_t pixels = byte_size(image.get());
+    const std::uint8_t *pixel_source = input.get() + (encoded.size() - pixels);
+    Image got = nullptr;
+    std::uint8_t *copy = nullptr;
+    bool ok = true;
+    alternate(state,
+              {std::string("decode_") + format_name(format) + " (buffer)", side_name(side),
+               "memcpy of the pixels", 0, 0, goal_at(side, 1.2)},
+              {nullptr, [&] { got = decode_format(format, input.get(), encoded.size()); },
+               [&] {
+                   ok =
+                       ok && got != nullptr && std::memcmp(got->pixels, image->pixels, pixels) == 0;
+                   destroy_image(got);
+               }},
+              {nullptr,
+               [&] {
+                   copy = map_fresh(pixels);
+                   std::memcpy(copy, pixel_source, pixels);
+                   benchmark::ClobberMemory();
+               },
+               [&] { munmap(copy, pixels); }});
+    if (!ok) {
+        die(std::string("decode_") + format_name(format));
+    }
+}
+
+// Encoding P6 or TGA into a buffer against copying the pixel bytes into fresh
+// memory: the encoder's buffer is fresh memory too.
+void bench_encode(benchmark::State &state, int side, Format format) {
+    Picture image = random_image(side, 7);
+    const std::vector<std::uint8_t> expected = encode_vector(image.get(), image_format(format));
+    const std::size_t pixels = byte_size(image.get());
+    std::uint8_t *data = nullptr;
+    std::size_t size = 0;
+    std::uint8_t *copy = nullptr;
+    bool ok = true;
+    alternate(
+        state,
+        {std::string("encode_") + format_name(format) + " (buffer)", side_name(side),
+         "memcpy of the pixels", 0, 0, goal_at(side, 1.2)},
+        {nullptr,
+         [&] { ok = encode_image(image.get(), image_format(format), &data, &size, nullptr) && ok; },
+         [&] {
+             ok = ok && size == expected.size() && std::memcmp(data, expected.data(), size) == 0;
+             free_buffer(data);
+         }},
+        {nullptr,
+         [&] {
+             copy = map_fresh(pixels);
+             std::memcpy(copy, image->pixels, pixels);
+             benchmark::ClobberMemory();
+         },
+         [&] { munmap(copy, pixels); }});
+    if (!ok) {
+        die(std::string("encode_") + format_name(format));
+    }
+}
+
+// P3 decoded from a buffer against the same bytes read from a file: memory
+// must be no slower.
+void bench_decode_p3_memory(benchmark::State &state, int side) {
+    Picture image = random_image(side, 8);
+    const std::vector<std::uint8_t> encoded = encode_vector(image.get(), IMAGE_FORMAT_PPM_ASCII);
+    const PageBuffer input = aligned_copy(encoded.data(), encoded.size());
+    const fs::path path = g_dir / "decode_p3.ppm";
+    if (!baseline_fwrite(path.c_str(), encoded.data(), encoded.size())) {
+        die("writing the P3 input");
+    }
+    const std::size_t pixels = byte_size(image.get());
+    Image from_memory = nullptr;
+    Image from_file = nullptr;
+    bool ok = true;
+    auto check = [&](Image &got) {
+        ok = ok && got != nullptr && std::memcmp(got->pixels, image->pixels, pixels) == 0;
+        destroy_image(got);
+        got = nullptr;
+    };
+    alternate(state,
+              {"decode_ppm_p3 (buffer)", side_name(side), "read_ppm of the same file", 0, 0,
+               goal_at(side, 1.0)},
+              {nullptr, [&] { from_memory = decode_ppm(input.get(), encoded.size(), nullptr); },
+               [&] { check(from_memory); }},
+              {nullptr, [&] { from_file = read_ppm(path.c_str()); }, [&] { check(from_file); }});
+    if (!ok) {
+        die("decode_ppm_p3 (buffer)");
+    }
+    unlink(path.c_str());
+}
+
+// P3 encoded into a buffer against written to a file: memory must be no
+// slower.
+void bench_encode_p3_memory(benchmark::State &state, int side) {
+    Picture image = random_image(side, 9);
+    const std::vector<std::uint8_t> expected = encode_vector(image.get(), IMAGE_FORMAT_PPM_ASCII);
+    const fs::path path = g_dir / "encode_p3.ppm";
+    std::uint8_t *data = nullptr;
+    std::size_t size = 0;
+    bool ok = true;
+    alternate(
+        state,
+        {"encode_ppm_p3 (buffer)", side_name(side), "write_image to a file", 0, 0,
+         goal_at(side, 1.0)},
+        {nullptr,
+         [&] {
+             ok = encode_image(image.get(), IMAGE_FORMAT_PPM_ASCII, &data, &size, nullptr) && ok;
+         },
+         [&] {
+             ok = ok && size == expected.size() && std::memcmp(data, expected.data(), size) == 0;
+             free_buffer(data);
+         }},
+        {[&] { unlink(path.c_str()); },
+         [&] {
+             ok = write_image(path.c_str(), image.get(), IMAGE_FORMAT_PPM_ASCII, nullptr) && ok;
+         },
+         nullptr});
+    if (!ok || read_whole(path) != expected) {
+        die("encode_ppm_p3 (buffer)");
+    }
+    unlink(path.c_str());
+}
+
 // ---- driver --------------------------------------------------------------------------
 
 fs::path make_bench_dir() {
@@ -642,6 +794,17 @@ int main(int argc, char **argv) {
         add("cpp_api" + s, rounds, [side](benchmark::State &st) { bench_cpp_api(st, side); });
     }
     add("do_line_far/1000", g_rounds_small, [](benchmark::State &st) { bench_far_line(st); });
+    // Memory buffers at the large size only, where the goals apply.
+    for (Format f : {Format::p6, Format::tga}) {
+        add(std::string("decode_") + format_name(f) + "/4096", g_rounds_large,
+            [f](benchmark::State &st) { bench_decode(st, 4096, f); });
+        add(std::string("encode_") + format_name(f) + "/4096", g_rounds_large,
+            [f](benchmark::State &st) { bench_encode(st, 4096, f); });
+    }
+    add("decode_ppm_p3_memory/4096", g_rounds_large,
+        [](benchmark::State &st) { bench_decode_p3_memory(st, 4096); });
+    add("encode_ppm_p3_memory/4096", g_rounds_large,
+        [](benchmark::State &st) { bench_encode_p3_memory(st, 4096); });
 
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
