@@ -126,7 +126,7 @@ def _writing_format(format, ascii, path=None):
     else:
         raise TypeError("format must be a str or pixpen.Format, not %s" % type(format).__name__)
     if ascii and result != Format.PPM_ASCII:
-        raise ValueError("ascii=True applies to PPM only, not %s" % result.name)
+        raise ValueError("ascii=True asks for PPM P3, which format %s is not" % result.name)
     return result
 
 
@@ -151,8 +151,6 @@ def _path(path):
         raise TypeError("a file name must be str, bytes or os.PathLike, not %s"
                         % type(path).__name__)
     encoded = os.fsencode(path)
-    if not isinstance(encoded, bytes):
-        raise TypeError("a file name must be str, bytes or os.PathLike")
     if b"\0" in encoded:  # C would stop at the first NUL and use another name
         raise ValueError("embedded null byte in file name %r" % (path,))
     return encoded
@@ -387,6 +385,9 @@ class Image:
             raise IndexError("(%d, %d) is outside the %d x %d image"
                              % (x, y, record.width, record.height))
         return record, x, y
+
+    # image[x, y] is no sequence: iter(image) should fail at once, not try image[0].
+    __iter__ = None
 
     def __getitem__(self, key):
         """The colour of pixel (x, y): ``image[x, y]``."""
