@@ -13,7 +13,6 @@ this folder), CMAKE (the cmake program), CMAKE_BUILD_PARALLEL_LEVEL (default 2).
 
 import os
 import shutil
-import subprocess
 
 from setuptools import setup
 from setuptools.command.build_py import build_py

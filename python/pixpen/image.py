@@ -457,6 +457,8 @@ class Image:
         else:
             array = numpy.asarray(self.pixels)
         if dtype is not None and numpy.dtype(dtype) != array.dtype:
+            if copy is False:
+                raise ValueError("a %s array of the image needs a copy" % numpy.dtype(dtype))
             return array.astype(dtype)
         return array.copy() if copy else array
 

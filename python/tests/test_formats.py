@@ -6,7 +6,7 @@ import pathlib
 import pytest
 
 import pixpen
-from conftest import need, random_image
+from conftest import need
 
 # suffix, save() arguments, encode() arguments, first bytes of the file
 WRITTEN = [

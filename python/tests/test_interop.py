@@ -5,7 +5,7 @@ import io
 import pytest
 
 import pixpen
-from conftest import need, random_image
+from conftest import need
 
 
 def test_numpy_view_shares_the_pixels(image):
@@ -49,7 +49,7 @@ def test_from_array_without_numpy():
 
 @pytest.mark.parametrize("mode", ["RGB", "L", "RGBA", "P"])
 def test_pillow_both_ways(image, mode):
-    pil = need("PIL.Image", "python3-pil")
+    need("PIL.Image", "python3-pil")
     picture = image.to_pil()
     assert picture.mode == "RGB" and picture.size == image.size
     assert picture.getpixel((6, 4)) == tuple(image[6, 4])

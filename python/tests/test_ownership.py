@@ -2,6 +2,7 @@
 refuses every use instead of reaching C with a dangling pointer."""
 import ctypes
 import gc
+import threading
 
 import pytest
 
@@ -115,3 +116,24 @@ def test_close_works_once_views_are_gone(destroy_calls):
     del view
     image.close()
     assert image.closed and len(destroy_calls) == 1
+
+
+def test_close_waits_for_a_call_in_another_thread():
+    image = pixpen.Image(1000, 1000)
+    started, outcome = threading.Event(), []
+
+    def draw():
+        try:
+            while True:
+                image.clear((1, 2, 3))  # long enough for close() to arrive mid-call
+                image.invert()
+                started.set()
+        except pixpen.ClosedImageError:
+            outcome.append("refused")
+
+    thread = threading.Thread(target=draw)
+    thread.start()
+    started.wait(10)
+    image.close()
+    thread.join(10)
+    assert outcome == ["refused"]
