@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -33,11 +34,15 @@ struct Plan {
     bool opened = false;
     char path[4096] = {};
     std::size_t left = 0;
+    bool once = false;
     int fd = -1;
 } plan;
 
 ssize_t read_then_fail(void *, char *buffer, std::size_t size) {
     if (plan.left == 0) {
+        if (plan.once) {
+            plan.left = SIZE_MAX;
+        }
         errno = EIO;
         return -1;
     }
@@ -77,13 +82,14 @@ extern "C" std::FILE *fopen(const char *name, const char *mode) {
 
 namespace hostile {
 
-void fail_reads_after(const std::string &path, std::size_t delivered) {
+void fail_reads_after(const std::string &path, std::size_t delivered, bool once) {
     if (path.size() >= sizeof plan.path) {
         std::abort();
     }
     std::copy(path.begin(), path.end(), plan.path);
     plan.path[path.size()] = '\0';
     plan.left = delivered;
+    plan.once = once;
     plan.opened = false;
     plan.armed = true;
 }

@@ -3,8 +3,10 @@
 // Streams that fail part-way, as a disk or a network file system may. The
 // test binary defines fopen (the library's calls resolve to it, shared or
 // static): once armed, the next fopen of one path returns a stream that
-// delivers the file's first bytes and then fails every read with EIO. Every
-// other fopen goes to the C library's own.
+// delivers the file's first bytes and then fails with EIO: every read after,
+// or only the first, the rest of the file following as if nothing happened
+// (a reader that reads on past an error then sees more data than came before
+// it). Every other fopen goes to the C library's own.
 
 #include <cstddef>
 #include <string>
@@ -12,8 +14,8 @@
 namespace hostile {
 
 // The next fopen of `path` delivers `delivered` bytes (fewer if the file is
-// shorter: then end of file), then fails.
-void fail_reads_after(const std::string &path, std::size_t delivered);
+// shorter: then end of file), then fails, for good or `once`.
+void fail_reads_after(const std::string &path, std::size_t delivered, bool once = false);
 
 // Disarms; true when the armed fopen happened, so that a test can tell that
 // the reader really met the failing stream.

@@ -34,8 +34,17 @@ enum class Reader { tga, ppm };
 // Where the case reads from: a temp file holding `bytes`; a FIFO that a child
 // process fills with them (no size known in advance, so the readers meet
 // short data only as they read it); a stream of them that fails with EIO
-// after `delivered` bytes; or something else.
-enum class Source { file, fifo, failing_read, directory, dev_null, missing_200_chars, null_name };
+// after `delivered` bytes, for good or once; or something else.
+enum class Source {
+    file,
+    fifo,
+    failing_read,
+    failing_once,
+    directory,
+    dev_null,
+    missing_200_chars,
+    null_name
+};
 
 struct Expected {
     const char *message = nullptr; // the refusal; nullptr when the file is read
@@ -50,7 +59,7 @@ struct HostileCase {
     std::string bytes;
     Expected expected;
     Source source = Source::file;
-    std::size_t delivered = 0; // Source::failing_read
+    std::size_t delivered = 0; // Source::failing_read and failing_once
 };
 
 void PrintTo(const HostileCase &c, std::ostream *os) {
@@ -116,7 +125,8 @@ struct PrefixRule {
 // Every prefix, from a file and through a FIFO; and the whole file from a
 // stream that fails after each number of bytes (and one that never fails).
 // A failed read is never an image: it is refused as the bytes delivered
-// before the error would be, and where those would be read, as short data.
+// before the error would be, and where those would be read, as short data;
+// also when the stream would go on after the error.
 void add_prefixes(std::vector<HostileCase> &cases, const char *stem, Reader reader,
                   const std::string &whole, const std::vector<PrefixRule> &rules) {
     const std::string s(stem);
@@ -132,9 +142,12 @@ void add_prefixes(std::vector<HostileCase> &cases, const char *stem, Reader read
         const std::string prefix = whole.substr(0, length);
         cases.push_back({s + "_prefix_" + n, reader, prefix, expected});
         cases.push_back({s + "_fifo_prefix_" + n, reader, prefix, expected, Source::fifo});
-        cases.push_back({s + "_eio_after_" + n, reader, whole,
-                         expected.message != nullptr ? expected : refused(rules.back().message),
-                         Source::failing_read, length});
+        const Expected failed =
+            expected.message != nullptr ? expected : refused(rules.back().message);
+        cases.push_back(
+            {s + "_eio_after_" + n, reader, whole, failed, Source::failing_read, length});
+        cases.push_back(
+            {s + "_eio_once_after_" + n, reader, whole, failed, Source::failing_once, length});
     }
     cases.push_back(
         {s + "_eio_never", reader, whole, read_as(3, 2, kRgb), Source::failing_read, SIZE_MAX});
@@ -392,8 +405,9 @@ TEST_P(HostileFile, IsReadOrRefusedCleanly) {
         ASSERT_GT(feeder, 0) << std::strerror(errno);
         break;
     case Source::failing_read:
+    case Source::failing_once:
         test::write_file(path, c.bytes);
-        hostile::fail_reads_after(path, c.delivered);
+        hostile::fail_reads_after(path, c.delivered, c.source == Source::failing_once);
         break;
     case Source::directory:
         path = dir.path().string();
@@ -420,7 +434,7 @@ TEST_P(HostileFile, IsReadOrRefusedCleanly) {
     hostile::arm_allocation_counter();
     Image image = c.reader == Reader::tga ? read_tga(name) : read_ppm(name);
     const hostile::AllocationWindow reading = hostile::disarm_allocation_counter();
-    if (c.source == Source::failing_read) {
+    if (c.source == Source::failing_read || c.source == Source::failing_once) {
         EXPECT_TRUE(hostile::stop_failing_reads()) << "the reader never opened the failing stream";
     }
     if (feeder > 0) {
