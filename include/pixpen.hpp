@@ -216,6 +216,9 @@ template <class T> class [[nodiscard]] Result {
         check();
         return std::move(*value_);
     }
+    template <class U> [[nodiscard]] T value_or(U &&fallback) const & {
+        return value_ ? *value_ : static_cast<T>(std::forward<U>(fallback));
+    }
     template <class U> [[nodiscard]] T value_or(U &&fallback) && {
         return value_ ? std::move(*value_) : static_cast<T>(std::forward<U>(fallback));
     }
