@@ -2,7 +2,8 @@
 # compilers (g++-<triple>) and their target libraries in /usr/<triple>, with
 # qemu-user running the target's programs so that ctest works unchanged.
 #
-# The including file sets PIXPEN_CROSS_TRIPLE, PIXPEN_CROSS_PROCESSOR and
+# The including file sets PIXPEN_CROSS_TRIPLE, PIXPEN_CROSS_PROCESSOR,
+# PIXPEN_CROSS_MULTIARCH (Debian's library directory name) and
 # PIXPEN_CROSS_QEMU before including this one.
 
 set(CMAKE_SYSTEM_NAME Linux)
@@ -19,6 +20,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# pkg-config answers for the target too: the host's .pc files would hand the
+# host's libraries (libspng, libdeflate) to the target's linker.
+set(ENV{PKG_CONFIG_LIBDIR} "/usr/lib/${PIXPEN_CROSS_MULTIARCH}/pkgconfig:/usr/${PIXPEN_CROSS_TRIPLE}/lib/pkgconfig")
+set(ENV{PKG_CONFIG_PATH} "")
 
 # The export check must list the target's symbol table with the target's
 # binutils; named here so that a compiler wrapper cannot hide the prefix.
