@@ -155,7 +155,7 @@ void add_prefixes(std::vector<HostileCase> &cases, const char *stem, Reader read
 
 // ---- the table ---------------------------------------------------------------
 
-std::vector<HostileCase> hostile_cases() {
+std::vector<HostileCase> build_hostile_cases() {
     using R = Reader;
     std::vector<HostileCase> c;
 
@@ -360,6 +360,12 @@ std::vector<HostileCase> hostile_cases() {
     return c;
 }
 
+// Built once per process (ctest starts one per case): both suites draw on it.
+const std::vector<HostileCase> &hostile_cases() {
+    static const std::vector<HostileCase> cases = build_hostile_cases();
+    return cases;
+}
+
 // ---- the check ---------------------------------------------------------------
 
 // The reader's own buffers (a 64 KiB read buffer, the FILE and its buffer)
@@ -523,9 +529,9 @@ TEST_P(HostileBytes, DecodeTheSameFromMemory) {
 // Every case whose input is a file's bytes.
 std::vector<HostileCase> byte_cases() {
     std::vector<HostileCase> cases;
-    for (HostileCase &c : hostile_cases()) {
+    for (const HostileCase &c : hostile_cases()) {
         if (c.source == Source::file) {
-            cases.push_back(std::move(c));
+            cases.push_back(c);
         }
     }
     return cases;
