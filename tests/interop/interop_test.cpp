@@ -1,4 +1,5 @@
-// Interoperability with real image tools: netpbm, ImageMagick and Pillow.
+// Interoperability with real image tools: netpbm, ImageMagick and Pillow
+// (and, for PNG, pngcheck and libspng).
 //
 // One direction: pixpen writes P3, P6 and TGA, every tool decodes the file to
 // a binary PPM on stdout, and the pixels must match byte for byte.
@@ -7,6 +8,9 @@
 // to the same pixels and refuse the others with the exact message. A refused
 // file is decoded by its own tool too, so a refusal is known to be about the
 // format variant and not about a broken file.
+//
+// PNG is written only: every decoder must read pixpen's PNGs, palette and
+// truecolour, stored and compressed, to the image's exact pixels.
 //
 // A missing tool skips its rows with the reason in the test output; under CI
 // (environment variable CI set, as .ci/run does) it fails them instead.
@@ -22,6 +26,7 @@
 #include <cstdlib>
 #include <map>
 #include <optional>
+#include <random>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -39,13 +44,20 @@
 #ifndef PIXPEN_INTEROP_PYTHON
 #define PIXPEN_INTEROP_PYTHON "/usr/bin/python3"
 #endif
+#ifndef PIXPEN_INTEROP_PNGCHECK
+#define PIXPEN_INTEROP_PNGCHECK "/usr/bin/pngcheck"
+#endif
+// The libspng decoder built beside this test; empty when libspng was not found.
+#ifndef PIXPEN_INTEROP_SPNG_DECODE
+#define PIXPEN_INTEROP_SPNG_DECODE ""
+#endif
 
 namespace {
 
 using test::Bytes;
 
-enum class Tool { netpbm, imagemagick, pillow };
-enum class Format { p3, p6, tga };
+enum class Tool { netpbm, imagemagick, pillow, pngcheck, libspng };
+enum class Format { p3, p6, tga, png };
 
 const char *tool_name(Tool tool) {
     switch (tool) {
@@ -55,6 +67,10 @@ const char *tool_name(Tool tool) {
         return "ImageMagick";
     case Tool::pillow:
         return "Pillow";
+    case Tool::pngcheck:
+        return "Pngcheck";
+    case Tool::libspng:
+        return "Libspng";
     }
     return "?";
 }
@@ -67,6 +83,8 @@ const char *format_name(Format format) {
         return "P6";
     case Format::tga:
         return "Tga";
+    case Format::png:
+        return "Png";
     }
     return "?";
 }
@@ -136,8 +154,8 @@ bool executable(const std::string &path) {
 std::string find_problem(Tool tool) {
     switch (tool) {
     case Tool::netpbm:
-        for (const char *program :
-             {"tgatoppm", "ppmtotga", "pamtotga", "ppmtoppm", "pnmtoplainpnm", "pamdepth"}) {
+        for (const char *program : {"tgatoppm", "ppmtotga", "pamtotga", "ppmtoppm", "pnmtoplainpnm",
+                                    "pamdepth", "pngtopnm"}) {
             const std::string path = std::string(PIXPEN_INTEROP_NETPBM_DIR) + "/" + program;
             if (!executable(path)) {
                 return "netpbm not installed (apt-get install netpbm): no " + path;
@@ -171,6 +189,18 @@ std::string find_problem(Tool tool) {
         }
         return "";
     }
+    case Tool::pngcheck:
+        if (!executable(PIXPEN_INTEROP_PNGCHECK)) {
+            return "pngcheck not installed (apt-get install pngcheck): no " +
+                   std::string(PIXPEN_INTEROP_PNGCHECK);
+        }
+        return "";
+    case Tool::libspng:
+        if (!executable(PIXPEN_INTEROP_SPNG_DECODE)) {
+            return "libspng not found at configure time (apt-get install libspng-dev "
+                   "pkg-config, then configure again)";
+        }
+        return "";
     }
     return "unknown tool";
 }
@@ -268,14 +298,32 @@ enum class Origin {
 std::string decode_command(Tool tool, Format format, const std::string &file, Origin origin) {
     switch (tool) {
     case Tool::netpbm:
-        return format == Format::tga ? netpbm("tgatoppm") + " " + quote(file)
-                                     : netpbm("pamdepth") + " 255 <" + quote(file);
-    case Tool::imagemagick:
-        return kConvert + " " + quote((format == Format::tga ? "tga:" : "ppm:") + file) +
+        switch (format) {
+        case Format::tga:
+            return netpbm("tgatoppm") + " " + quote(file);
+        case Format::png:
+            // ppmtoppm: a grey or two-colour PNG comes out as PGM or PBM.
+            return netpbm("pngtopnm") + " " + quote(file) + " | " + netpbm("ppmtoppm");
+        default:
+            return netpbm("pamdepth") + " 255 <" + quote(file);
+        }
+    case Tool::imagemagick: {
+        const char *coder = format == Format::tga   ? "tga:"
+                            : format == Format::png ? "png:"
+                                                    : "ppm:";
+        return kConvert + " " + quote(coder + file) +
                (origin == Origin::honoured ? " -auto-orient" : "") + " -alpha off -depth 8 ppm:-";
+    }
     case Tool::pillow:
         return kPython + " -c " + quote(kPillowDecode) + " " + quote(file) + " " +
-               (format == Format::tga ? "TGA" : "PPM");
+               (format == Format::tga   ? "TGA"
+                : format == Format::png ? "PNG"
+                                        : "PPM");
+    case Tool::pngcheck:
+        // Checks every chunk, CRC and the zlib stream; prints no pixels.
+        return quote(PIXPEN_INTEROP_PNGCHECK) + " -q " + quote(file);
+    case Tool::libspng:
+        return quote(PIXPEN_INTEROP_SPNG_DECODE) + " " + quote(file);
     }
     return "false";
 }
@@ -593,6 +641,162 @@ INSTANTIATE_TEST_SUITE_P(Interop, ToolWritesPixpenReads, ::testing::ValuesIn(rea
                              return std::string(tool_name(c.row->tool)) + "Writes" +
                                     c.row->variant + "_" + std::to_string(c.size.width) + "x" +
                                     std::to_string(c.size.height);
+                         });
+
+// ---- PNG: pixpen writes, every decoder reads ------------------------------------
+
+// What the picture holds decides the encoder's path: random colours from a
+// small set are indexed but do not compress (stored blocks from the palette
+// rows), drawn lines are indexed and compressed, noise is truecolour and
+// stored, a gradient is truecolour and compressed.
+enum class Content { colours, lines, noise, gradient };
+
+struct PngPicture {
+    Content content;
+    int colours; // for Content::colours: this many distinct colours, each used
+    Size size;
+};
+
+std::string picture_name(const PngPicture &p) {
+    std::string name;
+    switch (p.content) {
+    case Content::colours:
+        name = std::to_string(p.colours) + (p.colours == 1 ? "Colour" : "Colours");
+        break;
+    case Content::lines:
+        name = "Lines";
+        break;
+    case Content::noise:
+        name = "Noise";
+        break;
+    case Content::gradient:
+        name = "Gradient";
+        break;
+    }
+    return name + "_" + std::to_string(p.size.width) + "x" + std::to_string(p.size.height);
+}
+
+// Every bit depth of the palette (1, 2, 4, 8 for 2, 3-4, 5-16, 17-256
+// colours) and truecolour from 257 on, at widths whose packed rows end in a
+// partial byte, one-row and one-column images, and images large enough for
+// several deflate blocks.
+const PngPicture kPngPictures[] = {
+    {Content::colours, 1, {1, 1}},     {Content::noise, 0, {1, 1}},
+    {Content::colours, 2, {300, 1}},   {Content::colours, 2, {1, 300}},
+    {Content::colours, 2, {61, 37}},   {Content::colours, 3, {300, 1}},
+    {Content::colours, 4, {61, 37}},   {Content::colours, 5, {61, 37}},
+    {Content::colours, 16, {61, 37}},  {Content::colours, 17, {61, 37}},
+    {Content::colours, 256, {61, 37}}, {Content::colours, 256, {1, 300}},
+    {Content::colours, 257, {61, 37}}, {Content::colours, 257, {300, 1}},
+    {Content::noise, 0, {300, 1}},     {Content::noise, 0, {1, 300}},
+    {Content::noise, 0, {3, 7}},       {Content::noise, 0, {301, 293}},
+    {Content::lines, 0, {509, 311}},   {Content::gradient, 0, {97, 61}},
+};
+
+test::ImagePtr png_picture(const PngPicture &p) {
+    const auto seed = seed_for(p.size) + static_cast<std::uint32_t>(p.colours);
+    const int width = p.size.width;
+    const int height = p.size.height;
+    switch (p.content) {
+    case Content::noise:
+        return test::random_image(width, height, seed);
+    case Content::colours: {
+        std::mt19937 rng(seed);
+        std::vector<Color> palette;
+        while (palette.size() < static_cast<std::size_t>(p.colours)) {
+            const Color c{static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
+                          static_cast<std::uint8_t>(rng())};
+            if (std::none_of(palette.begin(), palette.end(),
+                             [&](Color o) { return test::same_color(o, c); })) {
+                palette.push_back(c);
+            }
+        }
+        auto image = test::make_image(width, height);
+        const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+        for (std::size_t i = 0; i < count; ++i) {
+            // Each colour once, in order, then at random.
+            image->pixels[i] = palette[i < palette.size() ? i : rng() % palette.size()];
+        }
+        return image;
+    }
+    case Content::lines: {
+        std::mt19937 rng(seed);
+        auto image = test::make_image(width, height);
+        do_clear(image.get(), Color{250, 248, 240});
+        const Color ink[] = {{20, 20, 20}, {200, 30, 40}, {30, 90, 200}, {20, 150, 60}};
+        for (int i = 0; i < 200; ++i) {
+            do_line(image.get(), static_cast<int>(rng() % static_cast<unsigned>(width)),
+                    static_cast<int>(rng() % static_cast<unsigned>(height)),
+                    static_cast<int>(rng() % static_cast<unsigned>(width)),
+                    static_cast<int>(rng() % static_cast<unsigned>(height)), ink[i % 4]);
+        }
+        return image;
+    }
+    case Content::gradient: {
+        auto image = test::make_image(width, height);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                image->pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                              static_cast<std::size_t>(x)] =
+                    Color{static_cast<std::uint8_t>(x * 255 / width),
+                          static_cast<std::uint8_t>(y * 255 / height),
+                          static_cast<std::uint8_t>((x + y) * 255 / (width + height))};
+            }
+        }
+        return image;
+    }
+    }
+    return test::ImagePtr();
+}
+
+struct PngCase {
+    Tool tool;
+    PngPicture picture;
+};
+
+void PrintTo(const PngCase &c, std::ostream *out) {
+    *out << tool_name(c.tool) << " reads PNG " << picture_name(c.picture);
+}
+
+class PixpenWritesPngToolReads : public ::testing::TestWithParam<PngCase> {};
+
+TEST_P(PixpenWritesPngToolReads, SamePixels) {
+    const PngCase c = GetParam();
+    SKIP_UNLESS_INSTALLED(c.tool);
+    const test::TempDir dir;
+    const auto image = png_picture(c.picture);
+    ASSERT_NE(image, nullptr);
+    const std::string file = dir.file("pixpen.png");
+    PixpenError error{};
+    ASSERT_TRUE(write_image(file.c_str(), image.get(), IMAGE_FORMAT_PNG, &error)) << error.message;
+    if (c.tool == Tool::pngcheck) {
+        const Outcome checked =
+            run(dir, decode_command(c.tool, Format::png, file, Origin::honoured),
+                dir.file("pngcheck.txt"));
+        const Bytes said = test::read_file(dir.file("pngcheck.txt"));
+        EXPECT_TRUE(checked.ok) << checked.diagnostics
+                                << "\nstdout: " << std::string(said.begin(), said.end()) << "\n"
+                                << head_hex(file, 40);
+        return;
+    }
+    EXPECT_TRUE(decodes_to(c.tool, Format::png, file, picture_of(image.get()), dir));
+}
+
+std::vector<PngCase> png_cases() {
+    std::vector<PngCase> cases;
+    for (const Tool tool :
+         {Tool::pngcheck, Tool::netpbm, Tool::imagemagick, Tool::pillow, Tool::libspng}) {
+        for (const PngPicture &picture : kPngPictures) {
+            cases.push_back({tool, picture});
+        }
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Interop, PixpenWritesPngToolReads, ::testing::ValuesIn(png_cases()),
+                         [](const ::testing::TestParamInfo<PngCase> &info) {
+                             return std::string(tool_name(info.param.tool)) + "ReadsPng" +
+                                    picture_name(info.param.picture);
                          });
 
 } // namespace
