@@ -301,8 +301,9 @@ class Image:
     @property
     def color(self):
         """The turtle's colour; assigning sets it like set_color()."""
-        value = self._field("turtle_color")
-        return Color(value.r, value.g, value.b)
+        with self._lock:  # the field is a view into the record: read it before close() can free it
+            value = self._live().contents.turtle_color
+            return Color(value.r, value.g, value.b)
 
     @color.setter
     def color(self, value):

@@ -62,9 +62,3 @@ def test_primitives_and_whole_image_operations():
         assert image[0, 0] == (255, 255, 0) and image[1, 1] == (225, 235, 245)
         assert image.tobytes()[3 * 5 * 3:3 * 5 * 3 + 3] == bytes((252, 253, 254))
 
-
-def test_repr_shows_size_and_turtle():
-    with pixpen.Image(20, 10) as image:
-        image.pen_up()
-        assert repr(image) == ("<pixpen.Image 20x10 turtle at (10, 5) heading 90 pen up "
-                               "color (255, 255, 255)>")
