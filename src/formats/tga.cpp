@@ -197,7 +197,9 @@ bool tga_encode(Image image, ByteWriter &out) {
         cursor += n;
         from += n;
         left -= n;
-        if (!out.advance(cursor)) {
+        // Only when more is to come: an exactly sized memory sink is full
+        // after the last pixel and must not grow for nothing.
+        if (left > 0 && !out.advance(cursor)) {
             return false;
         }
     }
