@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -31,6 +32,7 @@
 
 #include "pixpen.h"
 #include "pixpen.hpp"
+#include "png_scenes.hpp"
 #include "raster/line_walk.hpp"
 
 namespace {
@@ -73,6 +75,14 @@ std::uint8_t *map_fresh(std::size_t size) {
         std::exit(1);
     }
     return static_cast<std::uint8_t *>(p);
+}
+
+// Fresh memory advised onto huge pages, as the library's large encode buffers
+// are, so that a baseline for encoding into memory takes the same faults.
+std::uint8_t *map_fresh_huge(std::size_t size) {
+    std::uint8_t *p = map_fresh(size);
+    madvise(p, size == 0 ? 1 : size, MADV_HUGEPAGE);
+    return p;
 }
 
 // Page-aligned memory holding `bytes`, already faulted in.
@@ -608,7 +618,7 @@ void bench_decode(benchmark::State &state, int side, Format format) {
 }
 
 // Encoding P6 or TGA into a buffer against copying the pixel bytes into fresh
-// memory: the encoder's buffer is fresh memory too.
+// memory advised the way the encoder's buffer is.
 void bench_encode(benchmark::State &state, int side, Format format) {
     Picture image = random_image(side, 7);
     const std::vector<std::uint8_t> expected = encode_vector(image.get(), image_format(format));
@@ -620,7 +630,7 @@ void bench_encode(benchmark::State &state, int side, Format format) {
     alternate(
         state,
         {std::string("encode_") + format_name(format) + " (buffer)", side_name(side),
-         "memcpy of the pixels", 0, 0, goal_at(side, 1.2)},
+         "memcpy of the pixels, huge pages", 0, 0, goal_at(side, 1.2)},
         {nullptr,
          [&] { ok = encode_image(image.get(), image_format(format), &data, &size, nullptr) && ok; },
          [&] {
@@ -629,7 +639,7 @@ void bench_encode(benchmark::State &state, int side, Format format) {
          }},
         {nullptr,
          [&] {
-             copy = map_fresh(pixels);
+             copy = map_fresh_huge(pixels);
              std::memcpy(copy, image->pixels, pixels);
              benchmark::ClobberMemory();
          },
@@ -723,6 +733,187 @@ void add(const std::string &name, int rounds, std::function<void(benchmark::Stat
         ->Unit(benchmark::kMillisecond);
 }
 
+// ---- PNG against the other encoders --------------------------------------------------
+
+// Sizes and peak memory, reported under the timing table.
+std::vector<std::string> g_png_notes;
+
+bool write_png(const char *path, Image image) {
+    PixpenError error{};
+    return write_image(path, image, IMAGE_FORMAT_PNG, &error);
+}
+
+bool tool_exists(const char *path) {
+    return access(path, X_OK) == 0;
+}
+
+std::string png_note(const std::string &what, std::uintmax_t bytes) {
+    char line[256];
+    std::snprintf(line, sizeof line, "| %s | %.3f MB |", what.c_str(),
+                  static_cast<double>(bytes) / 1e6);
+    return line;
+}
+
+// Pillow saving from inside its own interpreter, driven through two pipes.
+class PillowServer {
+  public:
+    PillowServer() {
+        int to_child[2];
+        int from_child[2];
+        if (!tool_exists("/usr/bin/python3") || pipe(to_child) != 0 || pipe(from_child) != 0) {
+            return;
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(to_child[0], 0);
+            dup2(from_child[1], 1);
+            close(to_child[1]);
+            close(from_child[0]);
+            execl("/usr/bin/python3", "python3", "-I", PIXPEN_BENCH_DIR "/pillow_png_server.py",
+                  static_cast<char *>(nullptr));
+            _exit(127);
+        }
+        close(to_child[0]);
+        close(from_child[1]);
+        to_ = fdopen(to_child[1], "w");
+        from_ = fdopen(from_child[0], "r");
+    }
+    PillowServer(const PillowServer &) = delete;
+    PillowServer &operator=(const PillowServer &) = delete;
+    ~PillowServer() {
+        if (to_ != nullptr) {
+            std::fclose(to_);
+        }
+        if (from_ != nullptr) {
+            std::fclose(from_);
+        }
+        if (pid_ > 0) {
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    // The file's size, or 0 when Pillow is not there or failed.
+    std::uintmax_t save(const fs::path &ppm, const char *level, const fs::path &out) {
+        if (to_ == nullptr || from_ == nullptr) {
+            return 0;
+        }
+        std::fprintf(to_, "%s %s %s\n", ppm.c_str(), level, out.c_str());
+        std::fflush(to_);
+        char line[64];
+        unsigned long long size = 0;
+        if (std::fgets(line, sizeof line, from_) == nullptr ||
+            std::sscanf(line, "ok %llu", &size) != 1) {
+            return 0;
+        }
+        return size;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    std::FILE *to_ = nullptr;
+    std::FILE *from_ = nullptr;
+};
+
+// Growth of the peak resident set while `fn` runs, in bytes (Linux).
+std::uintmax_t peak_growth(const std::function<void()> &fn) {
+    const auto status_kib = [](const char *field) -> std::uintmax_t {
+        std::ifstream in("/proc/self/status");
+        std::string line;
+        while (std::getline(in, line)) {
+            if (line.rfind(field, 0) == 0) {
+                return std::strtoull(line.c_str() + std::strlen(field), nullptr, 10);
+            }
+        }
+        return 0;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5"; // resets VmHWM to the current size
+    const std::uintmax_t before = status_kib("VmRSS:");
+    fn();
+    const std::uintmax_t peak = status_kib("VmHWM:");
+    return peak > before ? (peak - before) * 1024 : 0;
+}
+
+enum class PngScene { line_art, noise };
+
+// pixpen's PNG writer against each other encoder's default (and Pillow's
+// fastest level) on the same picture, and the noise against an fwrite of
+// the pixels.
+void bench_png(benchmark::State &state, PngScene scene, const std::string &peer) {
+    constexpr int kSide = 4096;
+    auto picture =
+        scene == PngScene::line_art ? png_scenes::line_art(kSide) : png_scenes::noise(kSide);
+    Image image = picture.get();
+    const char *scene_name = scene == PngScene::line_art ? "line art" : "noise";
+    const fs::path ppm = g_dir / (scene == PngScene::line_art ? "png_lines.ppm" : "png_noise.ppm");
+    const fs::path ours = g_dir / "png_pixpen.png";
+    const fs::path theirs = g_dir / "png_peer.png";
+    if (!write_ppm(ppm.c_str(), image, false) || !write_png(ours.c_str(), image)) {
+        die("writing the PNG inputs");
+    }
+    const std::uintmax_t our_size = fs::file_size(ours);
+    static PillowServer pillow;
+    Timed base{[&] { unlink(theirs.c_str()); }, nullptr, nullptr};
+    std::string base_name;
+    double goal = 0;
+    bool ok = true;
+    PageBuffer raw(nullptr, PageDeleter{1});
+    if (peer == "fwrite") {
+        raw = aligned_copy(reinterpret_cast<const std::uint8_t *>(image->pixels), byte_size(image));
+        base.run = [&] { ok = baseline_fwrite(theirs.c_str(), raw.get(), byte_size(image)) && ok; };
+        base_name = "fwrite of the pixels";
+        goal = scene == PngScene::noise ? 3.0 : 0;
+    } else if (peer == "pnmtopng" || peer == "convert") {
+        const std::string program = "/usr/bin/" + peer;
+        if (!tool_exists(program.c_str())) {
+            g_png_notes.push_back("| " + peer + " | not installed |");
+            state.SkipWithError((peer + " not installed").c_str());
+            return;
+        }
+        const std::string command = peer == "pnmtopng"
+                                        ? program + " " + ppm.string() + " >" + theirs.string()
+                                        : program + " " + ppm.string() + " " + theirs.string();
+        base.run = [&, command] { ok = std::system(command.c_str()) == 0 && ok; };
+        base_name = peer == "pnmtopng" ? "netpbm pnmtopng" : "ImageMagick convert";
+        goal = scene == PngScene::line_art ? 1.0 / 3 : 0;
+    } else {
+        const char *level = peer == "pillow" ? "default" : "1";
+        if (pillow.save(ppm, level, theirs) == 0) {
+            g_png_notes.push_back("| Pillow | not installed |");
+            state.SkipWithError("Pillow not available");
+            return;
+        }
+        base.run = [&, level] { ok = pillow.save(ppm, level, theirs) > 0 && ok; };
+        base_name = peer == "pillow" ? "Pillow save" : "Pillow save, compress_level=1";
+        goal = scene == PngScene::line_art && peer == "pillow" ? 1.0 / 3 : 0;
+    }
+    alternate(
+        state,
+        {std::string("write_image PNG, ") + scene_name, side_name(kSide), base_name, 0, 0, goal},
+        {[&] { unlink(ours.c_str()); }, [&] { ok = write_png(ours.c_str(), image) && ok; },
+         nullptr},
+        base);
+    if (!ok) {
+        die("PNG against " + peer);
+    }
+    if (peer != "fwrite") {
+        g_png_notes.push_back(png_note(base_name + ", " + scene_name, fs::file_size(theirs)));
+    } else {
+        g_png_notes.push_back(png_note(std::string("pixpen, ") + scene_name, our_size));
+        std::uint8_t *data = nullptr;
+        std::size_t size = 0;
+        const std::uintmax_t peak =
+            peak_growth([&] { encode_image(image, IMAGE_FORMAT_PNG, &data, &size, nullptr); });
+        free_buffer(data);
+        char line[256];
+        std::snprintf(line, sizeof line,
+                      "| peak memory of encode_image, %s (the image itself: %.1f MB) | %.1f MB |",
+                      scene_name, static_cast<double>(byte_size(image)) / 1e6,
+                      static_cast<double>(peak) / 1e6);
+        g_png_notes.push_back(line);
+    }
+    unlink(ours.c_str());
+    unlink(theirs.c_str());
+}
+
 std::string table() {
     std::ostringstream out;
     out << "| operation | image | median ms | baseline | baseline ms | ratio | goal |\n"
@@ -740,6 +931,12 @@ std::string table() {
                       r.operation.c_str(), r.size.c_str(), r.op_ms, r.baseline.c_str(), r.base_ms,
                       ratio, goal.c_str());
         out << line;
+    }
+    if (!g_png_notes.empty()) {
+        out << "\n| PNG file or memory | size |\n|---|---:|\n";
+        for (const std::string &note : g_png_notes) {
+            out << note << "\n";
+        }
     }
     return out.str();
 }
@@ -794,6 +991,15 @@ int main(int argc, char **argv) {
         add("cpp_api" + s, rounds, [side](benchmark::State &st) { bench_cpp_api(st, side); });
     }
     add("do_line_far/1000", g_rounds_small, [](benchmark::State &st) { bench_far_line(st); });
+    // PNG: the line art against every peer's default, the noise against fwrite.
+    for (const char *peer : {"fwrite", "pnmtopng", "convert", "pillow", "pillow1"}) {
+        add(std::string("png_line_art/") + peer, g_rounds_large,
+            [peer](benchmark::State &st) { bench_png(st, PngScene::line_art, peer); });
+    }
+    for (const char *peer : {"fwrite", "pillow"}) {
+        add(std::string("png_noise/") + peer, g_rounds_large,
+            [peer](benchmark::State &st) { bench_png(st, PngScene::noise, peer); });
+    }
     // Memory buffers at the large size only, where the goals apply.
     for (Format f : {Format::p6, Format::tga}) {
         add(std::string("decode_") + format_name(f) + "/4096", g_rounds_large,

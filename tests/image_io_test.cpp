@@ -157,6 +157,10 @@ class WriteImageFails : public testing::TestWithParam<WriteFailure> {};
 
 TEST_P(WriteImageFails, WithTheStatusAndReason) {
     const WriteFailure &c = GetParam();
+    if (c.format == IMAGE_FORMAT_PNG && c.status == PIXPEN_ERROR_IO &&
+        std::string_view(PIXPEN_TEST_PNG_COMPRESSOR).empty()) {
+        GTEST_SKIP() << "PNG output not built: encoding fails before any write";
+    }
     test::TempDir dir;
     const std::string path = c.path.empty() ? dir.file("never") : c.path;
     auto image = test::make_image(c.width, c.height);

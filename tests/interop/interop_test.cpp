@@ -51,6 +51,10 @@
 #ifndef PIXPEN_INTEROP_SPNG_DECODE
 #define PIXPEN_INTEROP_SPNG_DECODE ""
 #endif
+// The compression library PNG output was built with; empty without one.
+#ifndef PIXPEN_TEST_PNG_COMPRESSOR
+#define PIXPEN_TEST_PNG_COMPRESSOR ""
+#endif
 
 namespace {
 
@@ -762,6 +766,11 @@ class PixpenWritesPngToolReads : public ::testing::TestWithParam<PngCase> {};
 
 TEST_P(PixpenWritesPngToolReads, SamePixels) {
     const PngCase c = GetParam();
+    if (std::string_view(PIXPEN_TEST_PNG_COMPRESSOR).empty()) {
+        // Only a target without libdeflate or zlib (a cross build) lacks it;
+        // the unit tests check what encoding reports then.
+        GTEST_SKIP() << "PNG output not built: no libdeflate or zlib for this target";
+    }
     SKIP_UNLESS_INSTALLED(c.tool);
     const test::TempDir dir;
     const auto image = png_picture(c.picture);
