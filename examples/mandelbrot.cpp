@@ -1,7 +1,7 @@
 // The Mandelbrot set, computed row by row straight into the picture's pixels
 // (each row a pixpen::Span<Color>, std::span in C++20), framed with the
-// turtle and saved as PNG. Uses the throwing half of pixpen.hpp: any failure
-// ends in the one catch below with the library's reason.
+// turtle and saved as PNG (as P6 by a library built without PNG output).
+// Failures throw pixpen::Exception and end in the one catch below.
 #include <cmath>
 #include <cstddef>
 
@@ -60,8 +60,16 @@ int main() try {
         return 1;
     }
 
-    picture.save("mandelbrot.png", pixpen::Format::png);
-    std::printf("wrote mandelbrot.png (%d x %d, %ld pixels inside the set) with pixpen %s\n",
+    const char *file = "mandelbrot.png";
+    const pixpen::Result<void> png = picture.try_save(file, pixpen::Format::png);
+    if (!png && png.error().status() == PIXPEN_ERROR_UNSUPPORTED_FORMAT) {
+        // A library built without a compressor writes no PNG: P6 instead.
+        file = "mandelbrot.ppm";
+        picture.save(file, pixpen::Format::p6);
+    } else {
+        png.value(); // throws any other failure
+    }
+    std::printf("wrote %s (%d x %d, %ld pixels inside the set) with pixpen %s\n", file,
                 picture.width(), picture.height(), inside, pixpen::library_version_string().data());
     return 0;
 } catch (const pixpen::Exception &e) {
