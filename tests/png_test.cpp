@@ -96,8 +96,7 @@ TEST(PngNotBuilt, IsAnUnsupportedFormat) {
     PixpenError error{};
     EXPECT_FALSE(encode_image(image.get(), IMAGE_FORMAT_PNG, &data, &size, &error));
     EXPECT_EQ(error.status, PIXPEN_ERROR_UNSUPPORTED_FORMAT);
-    EXPECT_NE(std::string(error.message).find("libdeflate-dev"), std::string::npos)
-        << error.message;
+    EXPECT_NE(std::string(error.message).find("libdeflate"), std::string::npos) << error.message;
     EXPECT_EQ(data, nullptr);
     EXPECT_EQ(size, 0u);
     const test::TempDir dir;

@@ -107,8 +107,6 @@ constexpr int kDefaultLevel = 0;
 
 #if defined(PIXPEN_PNG_LIBDEFLATE) || defined(PIXPEN_PNG_ZLIB)
 
-constexpr const char *kOutOfMemory = "Out of memory";
-
 struct FreeDeleter {
     void operator()(std::uint8_t *p) const noexcept { std::free(p); }
 };
@@ -539,9 +537,7 @@ bool encode_png(::Image, const PngTuning &, std::uint8_t **data, std::size_t *si
                 PixpenError &error) noexcept {
     *data = nullptr;
     *size = 0;
-    return set_error(error, PIXPEN_ERROR_UNSUPPORTED_FORMAT,
-                     "PNG support was not built: install libdeflate-dev (or zlib1g-dev) and "
-                     "rebuild pixpen");
+    return refuse(error, Refusal::png_not_built);
 }
 
 #else
@@ -562,7 +558,7 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     // Filtered rows and the compressed stream must both fit the address space
     // (only a 32-bit build can meet this).
     if (truecolour_total > std::numeric_limits<std::size_t>::max() / 4) {
-        return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+        return refuse(error, Refusal::out_of_memory);
     }
 
     Palette palette;
@@ -572,7 +568,7 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
         const std::size_t stride = layout.width + 1;
         filtered.reset(allocate(std::uint64_t{layout.height} * stride));
         if (!filtered) {
-            return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+            return refuse(error, Refusal::out_of_memory);
         }
         if (index_colours(pixels, layout.width, layout.height, filtered.get(), stride, palette)) {
             layout.indexed = true;
@@ -602,7 +598,7 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     Buffer zeros(static_cast<std::uint8_t *>(std::calloc(row_bytes, 1)));
     Buffer scratch(allocate(std::uint64_t{row_bytes} * 3));
     if (!zeros || !scratch) {
-        return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+        return refuse(error, Refusal::out_of_memory);
     }
     std::uint8_t *const trial = scratch.get();
     std::uint8_t *const current = trial + row_bytes;
@@ -642,7 +638,7 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
                 failed);
         }
         if (failed) {
-            return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+            return refuse(error, Refusal::out_of_memory);
         }
         if (stored) {
             // Filtering noise gains nothing, and stored blocks cost a copy.
@@ -671,7 +667,7 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     } else if (!framed) {
         filtered.reset(allocate(truecolour_total));
         if (!filtered) {
-            return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+            return refuse(error, Refusal::out_of_memory);
         }
         for (std::size_t y = 0; y < layout.height; ++y) {
             const std::uint8_t *row = pixels + y * row_bytes;
@@ -690,7 +686,7 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     } else {
         compressor.emplace(level);
         if (!compressor->ready()) {
-            return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+            return refuse(error, Refusal::out_of_memory);
         }
         bound = compressor->bound(raw_size);
     }
@@ -702,7 +698,7 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
         std::uint64_t{head} + bound + most_idats * kChunkOverhead + kChunkOverhead;
     Buffer file(allocate(capacity));
     if (!file) {
-        return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+        return refuse(error, Refusal::out_of_memory);
     }
 
     std::uint8_t *out = file.get();
@@ -745,7 +741,7 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     filtered.reset();
     if (stream_size == 0) {
         // Only a failed allocation inside the library can leave the bound too small.
-        return set_error(error, PIXPEN_ERROR_OUT_OF_MEMORY, kOutOfMemory);
+        return refuse(error, Refusal::out_of_memory);
     }
     if (stream_size <= kMaxIdatSize && idat_crc) {
         out = seal_chunk(out, "IDAT", stream_size, *idat_crc);
