@@ -4,6 +4,7 @@ back by reading its own position and heading. Written as PNG.
 
     python3 fractal_tree.py [OUTPUT.png]      (default: fractal_tree.png)
 """
+import os
 import sys
 
 import pixpen
@@ -38,7 +39,11 @@ def main(output="fractal_tree.png"):
         image.set_position(240, 395)
         image.pen_down()
         branch(image, 95, 10)
-        image.save(output)
+        try:
+            image.save(output)
+        except pixpen.UnsupportedFormatError:  # a library built without PNG output
+            output = os.path.splitext(output)[0] + ".ppm"
+            image.save(output)
     print("wrote", output)
 
 

@@ -4,6 +4,7 @@
     python3 spiral.py [OUTPUT.png]      (default: spiral.png)
 """
 import colorsys
+import os
 import sys
 
 import pixpen
@@ -19,7 +20,11 @@ def main(output="spiral.png"):
             if not image.forward(step // 2 + 1):
                 break
             image.left(91)
-        image.save(output)
+        try:
+            image.save(output)
+        except pixpen.UnsupportedFormatError:  # a library built without PNG output
+            output = os.path.splitext(output)[0] + ".ppm"
+            image.save(output)
     print("wrote", output)
 
 

@@ -34,5 +34,18 @@ def destroy_calls(monkeypatch):
     gc.collect()
 
 
+def _writes_png():
+    try:
+        pixpen.Image(1, 1).encode("png")
+        return True
+    except pixpen.UnsupportedFormatError as error:
+        assert error.message.startswith("PNG writing not built in")
+        return False
+
+
+# A library built without a compression library refuses PNG, saying so.
+needs_png = pytest.mark.skipif(not _writes_png(), reason="this libpixpen was built without PNG")
+
+
 def need(module, package):
     return pytest.importorskip(module, reason="%s is not installed (Debian: %s)" % (module, package))

@@ -5,7 +5,7 @@ import io
 import pytest
 
 import pixpen
-from conftest import need
+from conftest import need, needs_png
 
 
 def test_numpy_view_shares_the_pixels(image):
@@ -60,6 +60,7 @@ def test_pillow_both_ways(image, mode):
         pixpen.Image.from_pil(b"not a picture")
 
 
+@needs_png
 def test_notebook_png(image):
     pil = need("PIL.Image", "python3-pil")
     data = image._repr_png_()
