@@ -22,13 +22,22 @@ inline std::uint64_t next(std::uint64_t &state) {
 }
 
 // About 3000 random lines in four colours on a flat background: five colours.
-inline ImagePtr line_art(int side, int lines = 3000, std::uint64_t seed = 7) {
+// Both ends anywhere by default; with max_length, the second end at most that
+// far from the first on each axis (sparser pictures, which compress better).
+inline ImagePtr line_art(int side, int lines = 3000, std::uint64_t seed = 7, int max_length = 0) {
     ImagePtr image(create_image(side, side));
     do_clear(image.get(), Color{250, 248, 240});
     const Color ink[4] = {{20, 20, 20}, {200, 30, 40}, {30, 90, 200}, {20, 150, 60}};
-    const auto pick = [&] { return static_cast<int>(next(seed) % static_cast<unsigned>(side)); };
+    const auto pick = [&](unsigned range) { return static_cast<int>(next(seed) % range); };
     for (int i = 0; i < lines; ++i) {
-        const int x0 = pick(), y0 = pick(), x1 = pick(), y1 = pick();
+        const int x0 = pick(static_cast<unsigned>(side));
+        const int y0 = pick(static_cast<unsigned>(side));
+        int x1 = pick(static_cast<unsigned>(side));
+        int y1 = pick(static_cast<unsigned>(side));
+        if (max_length > 0) {
+            x1 = x0 + pick(2 * static_cast<unsigned>(max_length) + 1) - max_length;
+            y1 = y0 + pick(2 * static_cast<unsigned>(max_length) + 1) - max_length;
+        }
         do_line(image.get(), x0, y0, x1, y1, ink[i % 4]);
     }
     return image;

@@ -3,7 +3,8 @@
 // Prints Markdown tables of file size and median encoding time.
 //
 //   pixpen_png_tuning [--side=4096] [--runs=3]
-//   pixpen_png_tuning [--side=4096] --ppm=FILE   (writes the line art as P6)
+//   pixpen_png_tuning [--side=4096] --ppm=FILE         (writes the line art as P6)
+//   pixpen_png_tuning [--side=4096] --short-ppm=FILE   (the short lines)
 
 #include <algorithm>
 #include <chrono>
@@ -82,44 +83,47 @@ int main(int argc, char **argv) {
             side = std::atoi(arg.c_str() + 7);
         } else if (arg.rfind("--runs=", 0) == 0) {
             g_runs = std::max(1, std::atoi(arg.c_str() + 7));
-        } else if (arg.rfind("--ppm=", 0) == 0) {
+        } else if (arg.rfind("--ppm=", 0) == 0 || arg.rfind("--short-ppm=", 0) == 0) {
             // The line art as P6, for running the other encoders on it.
-            const auto image = png_scenes::line_art(side);
-            return write_ppm(arg.c_str() + 6, image.get(), false) ? 0 : 1;
+            const bool short_lines = arg[2] == 's';
+            const auto image = short_lines ? png_scenes::line_art(side, 3000, 7, side / 5)
+                                           : png_scenes::line_art(side);
+            return write_ppm(arg.substr(arg.find('=') + 1).c_str(), image.get(), false) ? 0 : 1;
         }
     }
     const PngTuning base = pixpen::detail::default_png_tuning();
     const auto line_art = png_scenes::line_art(side);
+    const auto short_lines = png_scenes::line_art(side, 3000, 7, side / 5);
     const auto gradient = png_scenes::gradient(side);
     const auto noise = png_scenes::noise(side);
     const PngFilter filters[] = {PngFilter::none,    PngFilter::sub,   PngFilter::up,
                                  PngFilter::average, PngFilter::paeth, PngFilter::adaptive};
+    const auto depth_name = [](int depth) { return depth == 0 ? "4-bit" : "8-bit"; };
 
     std::printf("%d x %d, %s, median of %d\n\n", side, side, pixpen::detail::png_compressor_name(),
                 g_runs);
     std::printf("| image | setting | MB | ms |\n|---|---|---:|---:|\n");
-    // Palette: bit depth and filter at the default level.
-    for (int depth : {0, 8}) {
-        for (PngFilter f : filters) {
-            PngTuning t = base;
-            t.palette_depth = depth;
-            t.palette_filter = f;
-            row("line art, palette",
-                std::string(depth == 0 ? "4-bit" : "8-bit") + ", " + filter_name(f) + ", level " +
-                    std::to_string(t.level),
-                measure(line_art.get(), t));
+    // Palette (five colours): bit depth and filter at the default level, then the level.
+    for (const auto &[name, image] : {std::pair{"line art, palette", line_art.get()},
+                                      std::pair{"short lines, palette", short_lines.get()}}) {
+        for (int depth : {0, 8}) {
+            for (PngFilter f : filters) {
+                PngTuning t = base;
+                t.palette_depth = depth;
+                t.palette_filter = f;
+                row(name,
+                    std::string(depth_name(depth)) + ", " + filter_name(f) + ", level " +
+                        std::to_string(t.palette_level),
+                    measure(image, t));
+            }
         }
-    }
-    for (int depth : {0, 8}) {
-        for (int level :
-             depth == 0 ? std::vector{1, 2, 3, 4, 5, 6, 7, 8, 9, 12} : std::vector{1, 9}) {
+        for (int level : {1, 2, 3, 4, 5, 7, 8, 9, 12}) {
             PngTuning t = base;
-            t.palette_depth = depth;
-            t.level = level;
-            row("line art, palette",
-                std::string(depth == 0 ? "4-bit" : "8-bit") + ", " + filter_name(t.palette_filter) +
-                    ", level " + std::to_string(level),
-                measure(line_art.get(), t));
+            t.palette_level = level;
+            row(name,
+                std::string(depth_name(0)) + ", " + filter_name(t.palette_filter) + ", level " +
+                    std::to_string(level),
+                measure(image, t));
         }
     }
     // Truecolour: the same line art forced to RGB, and the gradient.
@@ -129,31 +133,35 @@ int main(int argc, char **argv) {
             PngTuning t = base;
             t.palette = false;
             t.truecolour_filter = f;
-            row(name, std::string(filter_name(f)) + ", level " + std::to_string(t.level),
+            row(name, std::string(filter_name(f)) + ", level " + std::to_string(t.truecolour_level),
                 measure(image, t));
         }
-        for (int level : {1, 3, 6, 9}) {
-            PngTuning t = base;
-            t.palette = false;
-            t.level = level;
-            row(name,
-                std::string(filter_name(t.truecolour_filter)) + ", level " + std::to_string(level),
-                measure(image, t));
+        for (PngFilter f : {PngFilter::none, PngFilter::up}) {
+            for (int level : {1, 3, 4, 6, 9}) {
+                PngTuning t = base;
+                t.palette = false;
+                t.truecolour_filter = f;
+                t.truecolour_level = level;
+                row(name, std::string(filter_name(f)) + ", level " + std::to_string(level),
+                    measure(image, t));
+            }
         }
     }
-    // Noise: with and without the sampled compressibility check.
-    for (bool detect : {true, false}) {
-        for (int level : {1, 6}) {
-            PngTuning t = base;
-            t.detect_incompressible = detect;
-            t.level = level;
+    // Noise: stored after the sampled trial, framed here or by the library's
+    // level 0, and compressed without the trial.
+    {
+        PngTuning t = base;
+        row("noise, RGB", "sampled: stored blocks framed from the pixels", measure(noise.get(), t));
+        t.frame_stored = false;
+        row("noise, RGB", "sampled: the library's level 0 on a filtered copy",
+            measure(noise.get(), t));
+        t.detect_incompressible = false;
+        for (int level : {1, base.truecolour_level}) {
+            t.truecolour_level = level;
             row("noise, RGB",
-                std::string(detect ? "sampled, stored" : "not sampled") + ", " +
-                    filter_name(t.truecolour_filter) + ", level " + std::to_string(level),
+                std::string("not sampled: ") + filter_name(t.truecolour_filter) + ", level " +
+                    std::to_string(level),
                 measure(noise.get(), t));
-            if (detect) {
-                break; // the level is not used once the sample says noise
-            }
         }
     }
     return 0;

@@ -25,7 +25,8 @@ struct PngTuning {
     int palette_depth = 0;    // 0: the smallest of 1, 2, 4, 8 that holds the palette
     PngFilter palette_filter; // set by default_png_tuning()
     PngFilter truecolour_filter;
-    int level;                  // on the compression library's own scale
+    int palette_level; // on the compression library's own scale
+    int truecolour_level;
     bool detect_incompressible; // sample first, store noise uncompressed
     bool frame_stored = true;   // stored blocks straight from the rows; false: the library's
                                 // level 0 on a filtered copy
