@@ -70,5 +70,5 @@ int main() {
         }
     }
     std::printf("dragon curve: order %d, %d steps of %d pixels\n", kOrder, kSteps, kStep);
-    return example::save(picture, "dragon_curve.ppm", pixpen::Format::p6) ? 0 : 1;
+    return example::save_for_viewing(picture, "dragon_curve") ? 0 : 1;
 }

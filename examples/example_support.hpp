@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <utility>
 
 #include "pixpen.hpp"
@@ -49,6 +50,22 @@ inline bool save(const pixpen::Picture &picture, const char *file, pixpen::Forma
         return false;
     }
     std::printf("wrote %s (%d x %d)\n", file, picture.width(), picture.height());
+    return true;
+}
+
+// Writes the picture for a person to look at: `stem`.png, or `stem`.ppm (P6)
+// when the library was built without PNG output (no libdeflate or zlib).
+inline bool save_for_viewing(const pixpen::Picture &picture, const std::string &stem) {
+    const std::string png = stem + ".png";
+    const pixpen::Result<void> saved = picture.try_save(png.c_str(), pixpen::Format::png);
+    if (!saved && saved.error().status() == PIXPEN_ERROR_UNSUPPORTED_FORMAT) {
+        return save(picture, (stem + ".ppm").c_str(), pixpen::Format::p6);
+    }
+    if (!saved) {
+        std::fprintf(stderr, "could not write %s: %s\n", png.c_str(), saved.error().c_str());
+        return false;
+    }
+    std::printf("wrote %s (%d x %d)\n", png.c_str(), picture.width(), picture.height());
     return true;
 }
 

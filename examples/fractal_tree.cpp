@@ -62,5 +62,5 @@ int main() {
         return 1;
     }
     std::printf("fractal tree: %d branches, %d levels\n", branches, kDepth);
-    return example::save(picture, "fractal_tree.ppm", pixpen::Format::p6) ? 0 : 1;
+    return example::save_for_viewing(picture, "fractal_tree") ? 0 : 1;
 }

@@ -52,5 +52,5 @@ int main() {
     }
     std::printf("Koch snowflake: %d segments of %d pixels, back at (%d, %d)\n", drawn, kStep,
                 turtle.x(), turtle.y());
-    return example::save(picture, "koch_snowflake.ppm", pixpen::Format::p6) ? 0 : 1;
+    return example::save_for_viewing(picture, "koch_snowflake") ? 0 : 1;
 }

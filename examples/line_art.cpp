@@ -52,8 +52,9 @@ int main() try {
     picture.line(-100000, -100000, 100000, 100000, Color{90, 90, 110});
     picture.line(-100000, 100000 + kSize - 1, 100000, -100000 + kSize - 1, Color{90, 90, 110});
 
-    picture.save("line_art.ppm", pixpen::Format::p6);
-    std::printf("wrote line_art.ppm (%d x %d)\n", kSize, kSize);
+    if (!example::save_for_viewing(picture, "line_art")) {
+        return 1;
+    }
     picture.invert();
     picture.save("line_art_inverted.tga", pixpen::Format::tga);
     std::printf("wrote line_art_inverted.tga (the same picture, every channel v -> 255 - v)\n");

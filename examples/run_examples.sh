@@ -25,7 +25,8 @@ if [[ -e ../libpixpen.so ]] && command -v python3 >/dev/null; then
   python3 turtle_star.py ../libpixpen.so
   # The pixpen package from the source tree, over this build's library.
   for example in spiral fractal_tree; do
-    PIXPEN_LIBRARY="$(pwd)/../libpixpen.so" PYTHONPATH="$src/python" python3 "$src/python/examples/$example.py"
+    # Named apart: the C++ fractal_tree writes fractal_tree.png too.
+    PIXPEN_LIBRARY="$(pwd)/../libpixpen.so" PYTHONPATH="$src/python" python3 "$src/python/examples/$example.py" "python_$example.png"
   done
 else
   echo "(the Python examples skipped: they need python3 and the shared libpixpen.so)"

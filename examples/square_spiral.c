@@ -1,4 +1,4 @@
-/* Draws a square spiral with the turtle and saves it as PPM and TGA. */
+/* Draws a square spiral with the turtle and saves it as PNG, PPM and TGA. */
 #include <stdio.h>
 
 #include "pixpen.h"
@@ -35,9 +35,17 @@ int main(void) {
         destroy_image(image);
         return 1;
     }
-    printf("wrote square_spiral.ppm and square_spiral.tga (open them with any image viewer,\n"
-           "e.g. `display square_spiral.ppm`, or convert: `convert square_spiral.ppm "
-           "square_spiral.png`)\n");
+    /* PNG for looking at; a library built without libdeflate or zlib cannot write it. */
+    PixpenError error;
+    if (write_image("square_spiral.png", image, IMAGE_FORMAT_PNG, &error)) {
+        printf("wrote square_spiral.png, square_spiral.ppm and square_spiral.tga\n");
+    } else if (error.status == PIXPEN_ERROR_UNSUPPORTED_FORMAT) {
+        printf("wrote square_spiral.ppm and square_spiral.tga (%s)\n", error.message);
+    } else {
+        fprintf(stderr, "could not write square_spiral.png: %s\n", error.message);
+        destroy_image(image);
+        return 1;
+    }
     destroy_image(image);
     return 0;
 }
