@@ -832,18 +832,25 @@ std::uintmax_t peak_growth(const std::function<void()> &fn) {
     return peak > before ? (peak - before) * 1024 : 0;
 }
 
-enum class PngScene { line_art, noise };
+enum class PngScene { line_art, short_lines, noise };
 
 // pixpen's PNG writer against each other encoder's default (and Pillow's
 // fastest level) on the same picture, and the noise against an fwrite of
 // the pixels.
 void bench_png(benchmark::State &state, PngScene scene, const std::string &peer) {
     constexpr int kSide = 4096;
-    auto picture =
-        scene == PngScene::line_art ? png_scenes::line_art(kSide) : png_scenes::noise(kSide);
+    // Short lines: the same 3000 lines at most a fifth of the side long.
+    auto picture = scene == PngScene::line_art ? png_scenes::line_art(kSide)
+                   : scene == PngScene::short_lines
+                       ? png_scenes::line_art(kSide, 3000, 7, kSide / 5)
+                       : png_scenes::noise(kSide);
     Image image = picture.get();
-    const char *scene_name = scene == PngScene::line_art ? "line art" : "noise";
-    const fs::path ppm = g_dir / (scene == PngScene::line_art ? "png_lines.ppm" : "png_noise.ppm");
+    const bool drawn = scene != PngScene::noise;
+    const char *scene_name = scene == PngScene::line_art      ? "line art"
+                             : scene == PngScene::short_lines ? "short lines"
+                                                              : "noise";
+    const fs::path ppm =
+        g_dir / (std::string("png_") + std::to_string(static_cast<int>(scene)) + ".ppm");
     const fs::path ours = g_dir / "png_pixpen.png";
     const fs::path theirs = g_dir / "png_peer.png";
     if (!write_ppm(ppm.c_str(), image, false) || !write_png(ours.c_str(), image)) {
@@ -873,7 +880,7 @@ void bench_png(benchmark::State &state, PngScene scene, const std::string &peer)
                                         : program + " " + ppm.string() + " " + theirs.string();
         base.run = [&, command] { ok = std::system(command.c_str()) == 0 && ok; };
         base_name = peer == "pnmtopng" ? "netpbm pnmtopng" : "ImageMagick convert";
-        goal = scene == PngScene::line_art ? 1.0 / 3 : 0;
+        goal = drawn ? 1.0 / 3 : 0;
     } else {
         const char *level = peer == "pillow" ? "default" : "1";
         if (pillow.save(ppm, level, theirs) == 0) {
@@ -883,7 +890,7 @@ void bench_png(benchmark::State &state, PngScene scene, const std::string &peer)
         }
         base.run = [&, level] { ok = pillow.save(ppm, level, theirs) > 0 && ok; };
         base_name = peer == "pillow" ? "Pillow save" : "Pillow save, compress_level=1";
-        goal = scene == PngScene::line_art && peer == "pillow" ? 1.0 / 3 : 0;
+        goal = drawn && peer == "pillow" ? 1.0 / 3 : 0;
     }
     alternate(
         state,
@@ -995,6 +1002,10 @@ int main(int argc, char **argv) {
     for (const char *peer : {"fwrite", "pnmtopng", "convert", "pillow", "pillow1"}) {
         add(std::string("png_line_art/") + peer, g_rounds_large,
             [peer](benchmark::State &st) { bench_png(st, PngScene::line_art, peer); });
+    }
+    for (const char *peer : {"fwrite", "pnmtopng", "convert", "pillow"}) {
+        add(std::string("png_short_lines/") + peer, g_rounds_large,
+            [peer](benchmark::State &st) { bench_png(st, PngScene::short_lines, peer); });
     }
     for (const char *peer : {"fwrite", "pillow"}) {
         add(std::string("png_noise/") + peer, g_rounds_large,
