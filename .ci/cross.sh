@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross builds: for each target, configure with its toolchain file, build, and
-# run ctest, which starts every test program under qemu-user. Debian needs
+# run ctest, which starts every test program under qemu-user (i686: see its
+# toolchain file). Debian needs
 #   g++-aarch64-linux-gnu g++-s390x-linux-gnu g++-i686-linux-gnu qemu-user libgtest-dev
 #
 #   .ci/cross.sh                 # aarch64, s390x and i686, one after another
@@ -34,6 +35,7 @@ for arch in "${targets[@]}"; do
     esac
     triple="$arch-linux-gnu"
     dir="build-cross-$arch"
+    # The toolchain file may start i686 programs without qemu (see there).
     for tool in "$triple-g++" "$qemu"; do
         if ! command -v "$tool" >/dev/null; then
             echo "cross.sh: $tool not found (Debian: g++-$triple qemu-user)" >&2
@@ -47,7 +49,7 @@ for arch in "${targets[@]}"; do
         -DCMAKE_BUILD_TYPE="$build_type" &&
         cmake --build "$dir" -j"$jobs"; then
         built=$((SECONDS - start))
-        echo "== cross $arch: ctest under $qemu"
+        echo "== cross $arch: ctest"
         start=$SECONDS
         if ctest --test-dir "$dir" --output-on-failure -j"$jobs" "${ctest_args[@]}"; then
             result="passed"

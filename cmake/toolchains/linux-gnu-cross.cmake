@@ -1,6 +1,7 @@
 # Shared by the <triple>.cmake toolchain files beside it: Debian's cross
 # compilers (g++-<triple>) and their target libraries in /usr/<triple>, with
-# qemu-user running the target's programs so that ctest works unchanged.
+# qemu-user (or another runner) starting the target's programs, so that ctest
+# works unchanged.
 #
 # The including file sets PIXPEN_CROSS_TRIPLE, PIXPEN_CROSS_PROCESSOR,
 # PIXPEN_CROSS_MULTIARCH (Debian's library directory name) and
@@ -32,4 +33,8 @@ find_program(CMAKE_NM NAMES ${PIXPEN_CROSS_TRIPLE}-nm REQUIRED)
 
 # -L points qemu's dynamic loader at the target's libc and libstdc++; paths
 # outside that tree (the build directory's libpixpen.so) resolve as usual.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${PIXPEN_CROSS_QEMU} -L /usr/${PIXPEN_CROSS_TRIPLE})
+# A toolchain file may name another runner in PIXPEN_CROSS_EMULATOR.
+if(NOT PIXPEN_CROSS_EMULATOR)
+  set(PIXPEN_CROSS_EMULATOR ${PIXPEN_CROSS_QEMU} -L /usr/${PIXPEN_CROSS_TRIPLE})
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${PIXPEN_CROSS_EMULATOR})
