@@ -406,8 +406,6 @@ void filter_row(std::size_t bpp, PngFilter type, std::uint8_t *out, const std::u
 constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::size_t kChunkOverhead = 12; // length, type, CRC
 constexpr std::size_t kIhdrSize = 13;
-// Decoders must accept IDAT chunks up to 2^31 - 1 bytes; longer streams are split.
-constexpr std::size_t kMaxIdatSize = std::size_t{1} << 30;
 constexpr std::uint8_t kColourTypeTruecolour = 2;
 constexpr std::uint8_t kColourTypeIndexed = 3;
 
@@ -727,7 +725,9 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     const std::size_t palette_chunk =
         layout.indexed ? kChunkOverhead + 3 * static_cast<std::size_t>(palette.size) : 0;
     const std::size_t head = kSignature.size() + kChunkOverhead + kIhdrSize + palette_chunk;
-    const std::uint64_t most_idats = bound / kMaxIdatSize + 1;
+    // Decoders must accept chunks up to 2^31 - 1 bytes; longer streams are split.
+    const std::size_t max_idat = std::clamp<std::size_t>(tuning.max_idat_size, 1, 0x7FFFFFFF);
+    const std::uint64_t most_idats = bound / max_idat + 1;
     const std::uint64_t capacity =
         std::uint64_t{head} + bound + most_idats * kChunkOverhead + kChunkOverhead;
     Buffer file(allocate(capacity));
@@ -777,20 +777,19 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
         // Only a failed allocation inside the library can leave the bound too small.
         return refuse(error, Refusal::out_of_memory);
     }
-    if (stream_size <= kMaxIdatSize && idat_crc) {
+    if (stream_size <= max_idat && idat_crc) {
         out = seal_chunk(out, "IDAT", stream_size, *idat_crc);
     } else {
-        // One IDAT chunk holds the stream unless it is longer than
-        // kMaxIdatSize; then later pieces move back to make room for the chunk
-        // headers between.
-        const std::size_t pieces = (stream_size + kMaxIdatSize - 1) / kMaxIdatSize;
+        // One IDAT chunk holds the stream unless it is longer than max_idat;
+        // then later pieces move back to make room for the chunk headers
+        // between.
+        const std::size_t pieces = (stream_size + max_idat - 1) / max_idat;
         for (std::size_t k = pieces - 1; k > 0; --k) {
-            const std::size_t length = std::min(kMaxIdatSize, stream_size - k * kMaxIdatSize);
-            std::memmove(stream + k * (kMaxIdatSize + kChunkOverhead), stream + k * kMaxIdatSize,
-                         length);
+            const std::size_t length = std::min(max_idat, stream_size - k * max_idat);
+            std::memmove(stream + k * (max_idat + kChunkOverhead), stream + k * max_idat, length);
         }
         for (std::size_t k = 0; k < pieces; ++k) {
-            const std::size_t length = std::min(kMaxIdatSize, stream_size - k * kMaxIdatSize);
+            const std::size_t length = std::min(max_idat, stream_size - k * max_idat);
             out = seal_chunk(out, "IDAT", length);
         }
     }
