@@ -51,7 +51,9 @@ for arch in "${targets[@]}"; do
         built=$((SECONDS - start))
         echo "== cross $arch: ctest"
         start=$SECONDS
-        if ctest --test-dir "$dir" --output-on-failure -j"$jobs" "${ctest_args[@]}"; then
+        # A program that hangs under emulation fails in minutes, not at
+        # ctest's default of 25.
+        if ctest --test-dir "$dir" --output-on-failure -j"$jobs" --timeout 300 "${ctest_args[@]}"; then
             result="passed"
         else
             result="FAILED"
