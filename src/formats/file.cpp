@@ -24,10 +24,9 @@ std::optional<std::uint64_t> regular_file_size(std::FILE *file) noexcept {
     return static_cast<std::uint64_t>(info.st_size);
 }
 
-// A large sink is written front to back exactly once, so its cost is mostly
-// the first touch of each fresh page; huge pages, where the system offers
-// them, take most of those faults away. Only whole pages inside the buffer
-// can be advised.
+} // namespace
+
+// Only whole pages inside the buffer can be advised.
 void advise_huge_pages(unsigned char *bytes, std::size_t size) noexcept {
 #if defined(MADV_HUGEPAGE)
     constexpr std::size_t kWorthIt = std::size_t{4} << 20;
@@ -44,8 +43,6 @@ void advise_huge_pages(unsigned char *bytes, std::size_t size) noexcept {
     static_cast<void>(size);
 #endif
 }
-
-} // namespace
 
 bool File::close() noexcept {
     if (handle_ == nullptr) {

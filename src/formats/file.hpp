@@ -21,6 +21,11 @@ inline unsigned char *align_staging(unsigned char *storage) noexcept {
     return storage + (kStagingAlignment - address % kStagingAlignment) % kStagingAlignment;
 }
 
+// Asks for huge pages on a large buffer that is written front to back once,
+// where the system offers them: most of its cost is otherwise the first touch
+// of each fresh page. Advice only; the buffer works the same without.
+void advise_huge_pages(unsigned char *bytes, std::size_t size) noexcept;
+
 // Owns a FILE* so that every path out of a reader or writer closes it.
 class File {
   public:

@@ -1,7 +1,8 @@
 // PNG output: 8-bit truecolour, or an indexed image with a PLTE chunk when
 // the picture has at most 256 colours, non-interlaced, in the four chunks a
-// decoder needs (IHDR, PLTE for indexed images, IDAT, IEND). Deflate, CRC-32
-// and Adler-32 come from the compression library found at build time.
+// decoder needs (IHDR, PLTE for indexed images, IDAT, IEND). Deflate (stored
+// blocks included), CRC-32 and Adler-32 come from the compression library
+// found at build time.
 #include "formats/png.hpp"
 
 #include <algorithm>
@@ -19,10 +20,8 @@
 #include <zlib.h>
 #endif
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include "core/error.hpp"
+#include "formats/file.hpp"
 
 namespace pixpen::detail {
 
@@ -67,10 +66,6 @@ std::uint32_t png_crc(std::uint32_t crc, const std::uint8_t *bytes, std::size_t 
     return libdeflate_crc32(crc, bytes, size);
 }
 
-std::uint32_t png_adler(std::uint32_t adler, const std::uint8_t *bytes, std::size_t size) noexcept {
-    return libdeflate_adler32(adler, bytes, size);
-}
-
 #elif defined(PIXPEN_PNG_ZLIB)
 
 constexpr const char *kCompressorName = "zlib";
@@ -102,10 +97,6 @@ std::uint32_t png_crc(std::uint32_t crc, const std::uint8_t *bytes, std::size_t 
     return static_cast<std::uint32_t>(crc32_z(crc, bytes, size));
 }
 
-std::uint32_t png_adler(std::uint32_t adler, const std::uint8_t *bytes, std::size_t size) noexcept {
-    return static_cast<std::uint32_t>(adler32_z(adler, bytes, size));
-}
-
 #else
 
 constexpr const char *kCompressorName = "";
@@ -121,25 +112,6 @@ struct FreeDeleter {
 };
 using Buffer = std::unique_ptr<std::uint8_t, FreeDeleter>;
 
-// Large buffers here are written front to back once, so their cost is mostly
-// the first touch of each fresh page: where the system offers huge pages,
-// asking for them takes most of those faults away. Advice only.
-void prefer_huge_pages(std::uint8_t *bytes, std::size_t size) noexcept {
-#if defined(MADV_HUGEPAGE)
-    constexpr std::size_t kWorthIt = std::size_t{4} << 20;
-    if (size < kWorthIt) {
-        return;
-    }
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto begin = (reinterpret_cast<std::uintptr_t>(bytes) + page - 1) / page * page;
-    const auto end = (reinterpret_cast<std::uintptr_t>(bytes) + size) / page * page;
-    static_cast<void>(madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE));
-#else
-    static_cast<void>(bytes);
-    static_cast<void>(size);
-#endif
-}
-
 // std::malloc for a size computed in 64 bits: nothing when it exceeds size_t.
 std::uint8_t *allocate(std::uint64_t size) noexcept {
     if (size > std::numeric_limits<std::size_t>::max()) {
@@ -148,7 +120,7 @@ std::uint8_t *allocate(std::uint64_t size) noexcept {
     auto *bytes =
         static_cast<std::uint8_t *>(std::malloc(size == 0 ? 1 : static_cast<std::size_t>(size)));
     if (bytes != nullptr) {
-        prefer_huge_pages(bytes, static_cast<std::size_t>(size));
+        advise_huge_pages(bytes, static_cast<std::size_t>(size));
     }
     return bytes;
 }
@@ -430,14 +402,6 @@ std::uint8_t *seal_chunk(std::uint8_t *out, const char (&type)[5], std::size_t s
     return put_u32(out + 8 + size, png_crc(0, out + 4, size + 4));
 }
 
-// The same with the CRC of type and data already known.
-std::uint8_t *seal_chunk(std::uint8_t *out, const char (&type)[5], std::size_t size,
-                         std::uint32_t crc) noexcept {
-    put_u32(out, static_cast<std::uint32_t>(size));
-    std::memcpy(out + 4, type, 4);
-    return put_u32(out + 8 + size, crc);
-}
-
 struct Layout {
     std::size_t width;
     std::size_t height;
@@ -467,72 +431,6 @@ bool incompressible(std::size_t sample_size, MakeSample make_sample, bool &faile
     }
     const std::size_t size = compressor.compress(sample.get(), sample_size, packed.get(), capacity);
     return size == 0 || size * 100 >= sample_size * kIncompressiblePercent;
-}
-
-// ---- stored blocks ------------------------------------------------------------------
-//
-// Noise is stored, not compressed. The library's own "level 0" would need the
-// filtered rows gathered in a buffer of their own first: a second pass over
-// fresh memory as large as the image, which measured as most of the cost.
-// Stored blocks are plain framing (a header byte, LEN and its complement in
-// front of each copy), so the rows go straight from the pixels into the file
-// buffer; the Adler-32 still comes from the library.
-
-constexpr std::size_t kStoredBlock = 65535;
-
-std::uint64_t stored_stream_size(std::uint64_t raw) noexcept {
-    const std::uint64_t blocks =
-        std::max<std::uint64_t>(1, (raw + kStoredBlock - 1) / kStoredBlock);
-    return 2 + 5 * blocks + raw + 4;
-}
-
-// Writes the zlib stream of `height` rows, each a None filter byte and
-// row_bytes from row(y), as stored blocks; returns its length.
-// `crc` is carried over every byte written, while they are still in cache.
-template <class Row>
-std::size_t frame_stored(std::uint8_t *out, std::size_t height, std::size_t row_bytes, Row row,
-                         std::uint32_t &crc) noexcept {
-    std::uint8_t *const start = out;
-    out[0] = 0x78; // deflate, 32 KiB window
-    out[1] = 0x01; // fastest; makes the 16-bit header a multiple of 31
-    crc = png_crc(crc, out, 2);
-    out += 2;
-    std::uint64_t left = std::uint64_t{height} * (row_bytes + 1);
-    std::size_t room = 0;
-    std::uint32_t adler = 1;
-    const auto emit = [&](const std::uint8_t *bytes, std::size_t size) {
-        while (size > 0) {
-            if (room == 0) {
-                room = static_cast<std::size_t>(std::min<std::uint64_t>(left, kStoredBlock));
-                left -= room;
-                const auto length = static_cast<std::uint16_t>(room);
-                const auto complement = static_cast<std::uint16_t>(~length);
-                out[0] = left == 0 ? 1 : 0; // BFINAL on the last block, BTYPE 00
-                out[1] = static_cast<std::uint8_t>(length);
-                out[2] = static_cast<std::uint8_t>(length >> 8);
-                out[3] = static_cast<std::uint8_t>(complement);
-                out[4] = static_cast<std::uint8_t>(complement >> 8);
-                crc = png_crc(crc, out, 5);
-                out += 5;
-            }
-            const std::size_t piece = std::min(size, room);
-            std::memcpy(out, bytes, piece);
-            adler = png_adler(adler, out, piece);
-            crc = png_crc(crc, out, piece);
-            out += piece;
-            bytes += piece;
-            size -= piece;
-            room -= piece;
-        }
-    };
-    constexpr std::uint8_t kNoFilter = 0;
-    for (std::size_t y = 0; y < height; ++y) {
-        emit(&kNoFilter, 1);
-        emit(row(y), row_bytes);
-    }
-    put_u32(out, adler);
-    crc = png_crc(crc, out, 4);
-    return static_cast<std::size_t>(out + 4 - start);
 }
 
 // The rows that stand for the whole image in the compressibility sample.
@@ -673,12 +571,12 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
             return refuse(error, Refusal::out_of_memory);
         }
         if (stored) {
-            // Filtering noise gains nothing, and stored blocks cost a copy.
+            // Filtering noise gains nothing; the library then only copies it
+            // into stored blocks, with its checksums.
             filter = PngFilter::none;
             level = kStoredLevel;
         }
     }
-    const bool framed = level == kStoredLevel && tuning.frame_stored;
 
     if (layout.indexed) {
         // In place, top down: each raw row is saved before it is overwritten,
@@ -696,7 +594,7 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
                 std::memcpy(above, current, row_bytes);
             }
         }
-    } else if (!framed) {
+    } else {
         filtered.reset(allocate(truecolour_total));
         if (!filtered) {
             return refuse(error, Refusal::out_of_memory);
@@ -710,18 +608,12 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     zeros.reset();
     scratch.reset();
 
-    std::optional<Compressor> compressor;
-    const std::size_t raw_size = layout.total();
-    std::size_t bound = 0;
-    if (framed) {
-        bound = static_cast<std::size_t>(stored_stream_size(raw_size));
-    } else {
-        compressor.emplace(level);
-        if (!compressor->ready()) {
-            return refuse(error, Refusal::out_of_memory);
-        }
-        bound = compressor->bound(raw_size);
+    Compressor compressor(level);
+    if (!compressor.ready()) {
+        return refuse(error, Refusal::out_of_memory);
     }
+    const std::size_t raw_size = layout.total();
+    const std::size_t bound = compressor.bound(raw_size);
     const std::size_t palette_chunk =
         layout.indexed ? kChunkOverhead + 3 * static_cast<std::size_t>(palette.size) : 0;
     const std::size_t head = kSignature.size() + kChunkOverhead + kIhdrSize + palette_chunk;
@@ -754,32 +646,13 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     }
 
     std::uint8_t *const stream = out + 8;
-    std::size_t stream_size = 0;
-    // The CRC of a single IDAT chunk, when the stored framing computed it.
-    std::optional<std::uint32_t> idat_crc;
-    if (framed) {
-        std::uint32_t crc = png_crc(0, reinterpret_cast<const std::uint8_t *>("IDAT"), 4);
-        if (layout.indexed) {
-            stream_size = frame_stored(
-                stream, layout.height, row_bytes,
-                [&](std::size_t y) { return filtered.get() + y * stride + 1; }, crc);
-        } else {
-            stream_size = frame_stored(
-                stream, layout.height, row_bytes,
-                [&](std::size_t y) { return pixels + y * row_bytes; }, crc);
-        }
-        idat_crc = crc;
-    } else {
-        stream_size = compressor->compress(filtered.get(), raw_size, stream, bound);
-    }
+    const std::size_t stream_size = compressor.compress(filtered.get(), raw_size, stream, bound);
     filtered.reset();
     if (stream_size == 0) {
         // Only a failed allocation inside the library can leave the bound too small.
         return refuse(error, Refusal::out_of_memory);
     }
-    if (stream_size <= max_idat && idat_crc) {
-        out = seal_chunk(out, "IDAT", stream_size, *idat_crc);
-    } else {
+    {
         // One IDAT chunk holds the stream unless it is longer than max_idat;
         // then later pieces move back to make room for the chunk headers
         // between.

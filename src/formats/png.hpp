@@ -28,8 +28,6 @@ struct PngTuning {
     int palette_level; // on the compression library's own scale
     int truecolour_level;
     bool detect_incompressible; // sample first, store noise uncompressed
-    bool frame_stored = true;   // stored blocks straight from the rows; false: the library's
-                                // level 0 on a filtered copy
     // The longest IDAT chunk; a longer stream is split. Lowered only by tests.
     std::size_t max_idat_size = std::size_t{1} << 30;
 };
