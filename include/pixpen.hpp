@@ -648,7 +648,7 @@ class Picture {
     }
     Color *row_start(int y) const noexcept {
         assert(y >= 0 && y < height());
-        return data() + static_cast<std::size_t>(y) * columns();
+        return image_->pixels + static_cast<std::size_t>(y) * columns();
     }
 
     Image image_ = nullptr;

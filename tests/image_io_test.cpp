@@ -157,9 +157,10 @@ class WriteImageFails : public testing::TestWithParam<WriteFailure> {};
 
 TEST_P(WriteImageFails, WithTheStatusAndReason) {
     const WriteFailure &c = GetParam();
-    if (c.format == IMAGE_FORMAT_PNG && c.status == PIXPEN_ERROR_IO &&
+    if (c.format == IMAGE_FORMAT_PNG &&
+        (c.status == PIXPEN_ERROR_IO || c.status == PIXPEN_ERROR_CANNOT_OPEN) &&
         std::string_view(PIXPEN_TEST_PNG_COMPRESSOR).empty()) {
-        GTEST_SKIP() << "PNG output not built: encoding fails before any write";
+        GTEST_SKIP() << "PNG output not built: refused before the file is opened";
     }
     test::TempDir dir;
     const std::string path = c.path.empty() ? dir.file("never") : c.path;

@@ -99,9 +99,12 @@ TEST(PngNotBuilt, IsAnUnsupportedFormat) {
     EXPECT_NE(std::string(error.message).find("libdeflate"), std::string::npos) << error.message;
     EXPECT_EQ(data, nullptr);
     EXPECT_EQ(size, 0u);
+    // Refused before the file is opened, so an existing one keeps its bytes.
     const test::TempDir dir;
+    test::write_file(dir.file("a.png"), "precious");
     EXPECT_FALSE(write_image(dir.file("a.png").c_str(), image.get(), IMAGE_FORMAT_PNG, &error));
     EXPECT_EQ(error.status, PIXPEN_ERROR_UNSUPPORTED_FORMAT);
+    EXPECT_EQ(test::read_file(dir.file("a.png")), test::bytes_of("precious"));
 }
 
 } // namespace

@@ -84,6 +84,9 @@ bool check_writable(Image image, ImageFormat format, PixpenError &error) {
     if (format == IMAGE_FORMAT_PNG && (image->width == 0 || image->height == 0)) {
         return refuse(error, Refusal::png_empty);
     }
+    if (format == IMAGE_FORMAT_PNG && *pixpen::detail::png_compressor_name() == '\0') {
+        return refuse(error, Refusal::png_not_built);
+    }
     return true;
 }
 
