@@ -12,7 +12,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <optional>
 
 #if defined(PIXPEN_PNG_LIBDEFLATE)
 #include <libdeflate.h>
