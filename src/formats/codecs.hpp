@@ -5,7 +5,7 @@
 // where the bytes come from or go.
 
 #include <cstddef>
-#include <optional>
+#include <cstdint>
 
 #include "core/error.hpp"
 #include "formats/file.hpp"
@@ -22,9 +22,8 @@ namespace pixpen::detail {
 bool tga_encode(::Image image, ByteWriter &out);
 bool ppm_encode(::Image image, bool ascii, ByteWriter &out);
 
-// The most bytes ppm_encode can produce, for sizing a memory sink; nothing
-// when that does not fit a size_t.
-std::optional<std::size_t> ppm_encoded_bound(::Image image, bool ascii);
+// The most bytes ppm_encode can produce, for sizing a memory sink.
+std::uint64_t ppm_encoded_bound(::Image image, bool ascii);
 
 // Opens `filename` and decodes it; a failed open reports the system's reason.
 template <class Decode>

@@ -119,9 +119,14 @@ ByteWriter::ByteWriter(File &file) noexcept
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
 }
 
-ByteWriter::ByteWriter(std::size_t size) noexcept
-    : memory_(static_cast<unsigned char *>(std::malloc(size + slack))), data_(memory_),
-      capacity_(memory_ != nullptr ? size : 0) {
+ByteWriter::ByteWriter(std::uint64_t size) noexcept {
+    // A count that does not fit the address space, slack included, cannot be
+    // allocated: the sink is then not ready, as when memory runs out.
+    if (size > SIZE_MAX - slack) {
+        return;
+    }
+    memory_ = data_ = static_cast<unsigned char *>(std::malloc(size + slack));
+    capacity_ = memory_ != nullptr ? static_cast<std::size_t>(size) : 0;
     advise_huge_pages(memory_, capacity_);
 }
 

@@ -142,8 +142,9 @@ class ByteWriter {
     // buffer is switched off, since whole blocks need no second copy and
     // stdio would otherwise split each one into two writes.
     explicit ByteWriter(File &file) noexcept;
-    // Into memory, expecting about `size` bytes; more are allowed.
-    explicit ByteWriter(std::size_t size) noexcept;
+    // Into memory, expecting about `size` bytes (counted in 64 bits, so that
+    // no caller's sum can wrap); more are allowed.
+    explicit ByteWriter(std::uint64_t size) noexcept;
     ByteWriter(const ByteWriter &) = delete;
     ByteWriter &operator=(const ByteWriter &) = delete;
     ~ByteWriter() { std::free(memory_); }

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string_view>
 
 #include "core/error.hpp"
@@ -97,9 +96,10 @@ bool encode_to(Image image, ImageFormat format, ByteWriter &out) {
                : pixpen::detail::ppm_encode(image, format == IMAGE_FORMAT_PPM_ASCII, out);
 }
 
-std::optional<std::size_t> memory_needed(Image image, ImageFormat format) {
+// Bytes to reserve, in 64 bits; the sink refuses what memory cannot hold.
+std::uint64_t memory_needed(Image image, ImageFormat format) {
     if (format == IMAGE_FORMAT_TGA) {
-        return 18 + pixpen::detail::pixels_of(image) * sizeof(Color);
+        return 18 + std::uint64_t{pixpen::detail::pixels_of(image)} * sizeof(Color);
     }
     return pixpen::detail::ppm_encoded_bound(image, format == IMAGE_FORMAT_PPM_ASCII);
 }
@@ -109,11 +109,7 @@ bool encode_to_memory(Image image, ImageFormat format, std::uint8_t **data, std:
     if (format == IMAGE_FORMAT_PNG) {
         return pixpen::detail::encode_png(image, data, size, error);
     }
-    const auto needed = memory_needed(image, format);
-    if (!needed) {
-        return refuse(error, Refusal::out_of_memory);
-    }
-    ByteWriter out(*needed);
+    ByteWriter out(memory_needed(image, format));
     if (!out.ready() || !encode_to(image, format, out)) {
         return refuse(error, Refusal::out_of_memory);
     }

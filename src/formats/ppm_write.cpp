@@ -4,10 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
-#include <optional>
 
 #include "core/image.hpp"
 #include "formats/codecs.hpp"
@@ -107,13 +105,9 @@ bool ppm_encode(Image image, bool ascii, ByteWriter &out) {
     return out.finish(cursor);
 }
 
-std::optional<std::size_t> ppm_encoded_bound(Image image, bool ascii) {
+std::uint64_t ppm_encoded_bound(Image image, bool ascii) {
     const std::uint64_t per_pixel = ascii ? kMaxAsciiPixel : sizeof(Color);
-    const std::uint64_t bound = kMaxHeader + per_pixel * pixels_of(image);
-    if (bound > std::numeric_limits<std::size_t>::max() - ByteWriter::slack) {
-        return std::nullopt;
-    }
-    return static_cast<std::size_t>(bound);
+    return kMaxHeader + per_pixel * pixels_of(image);
 }
 
 } // namespace pixpen::detail
