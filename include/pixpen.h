@@ -79,8 +79,8 @@ typedef struct PIXPEN_RECORD *Image;
 /* Why a call failed. The numbers are stable. */
 typedef enum PixpenStatus {
     PIXPEN_OK = 0,
-    PIXPEN_ERROR_CANNOT_OPEN = 1,        /* the file could not be opened: the system's reason */
-    PIXPEN_ERROR_UNSUPPORTED_FORMAT = 2, /* not a format this library reads or was built to write */
+    PIXPEN_ERROR_CANNOT_OPEN = 1,         /* the file could not be opened: the system's reason */
+    PIXPEN_ERROR_UNSUPPORTED_FORMAT = 2,  /* not a format this library reads or was built to write */
     PIXPEN_ERROR_UNSUPPORTED_VARIANT = 3, /* a known format, in a variant that is not read */
     PIXPEN_ERROR_BAD_HEADER = 4,          /* the header is malformed or invalid */
     PIXPEN_ERROR_TRUNCATED = 5,           /* the data ends early (or cannot be read as samples) */
@@ -169,6 +169,35 @@ PIXPEN_API void do_circle(Image image, int cx, int cy, int radius, Color color);
 
 /* Every pixel (x, y) with (x - cx)^2 + (y - cy)^2 <= radius^2 + radius. */
 PIXPEN_API void do_fill_circle(Image image, int cx, int cy, int radius, Color color);
+
+/* The midpoint circle's pixels whose direction from the centre lies between
+ * start_degrees and end_degrees, counter-clockwise from east on screen
+ * (90 = up), both boundaries included; a sweep of 360 or more is the circle. */
+PIXPEN_API void do_arc(Image image, int cx, int cy, int radius, int start_degrees, int end_degrees,
+                       Color color);
+
+/* The outline of an axis-aligned ellipse with radii rx, ry: the filled
+ * ellipse's pixels with a 4-neighbour outside it; rx == ry is do_circle. */
+PIXPEN_API void do_ellipse(Image image, int cx, int cy, int rx, int ry, Color color);
+
+/* Every pixel (x, y) with u^2 / (rx (rx + 1)) + v^2 / (ry (ry + 1)) <= 1 for
+ * u = x - cx, v = y - cy (a zero radius leaves a segment); rx == ry is
+ * do_fill_circle. */
+PIXPEN_API void do_fill_ellipse(Image image, int cx, int cy, int rx, int ry, Color color);
+
+/* The outline of the rectangle with opposite corners (x0, y0) and (x1, y1),
+ * given in any order, corners included. */
+PIXPEN_API void do_rectangle(Image image, int x0, int y0, int x1, int y1, Color color);
+
+/* The rectangle with those corners, filled. */
+PIXPEN_API void do_fill_rectangle(Image image, int x0, int y0, int x1, int y1, Color color);
+
+/* Repaints the 4-connected region of pixels that have the colour of pixel
+ * (x, y). No recursion; extra memory at most 512 KiB plus one bit per pixel.
+ * A seed outside the image changes nothing and succeeds. false if image is
+ * NULL (PIXPEN_ERROR_BAD_ARGUMENT) or memory runs out (nothing is changed).
+ * Safe from any thread for distinct images. */
+PIXPEN_API bool do_flood_fill(Image image, int x, int y, Color color, PixpenError *error);
 
 /* ---- whole-image operations ------------------------------------------ */
 

@@ -4,15 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
 #include <functional>
 #include <random>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "pixpen.h"
 #include "reference_walk.hpp"
+#include "test_support.hpp"
 
 namespace {
 
@@ -156,6 +160,66 @@ Inside fill_polygon_model(std::vector<PixpenPoint> points) {
     };
 }
 
+// Rectangle: corners inclusive; the outline is the box's border.
+Inside rectangle_model(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                       bool filled) {
+    return [=](std::int64_t x, std::int64_t y) {
+        const bool in_x = std::min(x0, x1) <= x && x <= std::max(x0, x1);
+        const bool in_y = std::min(y0, y1) <= y && y <= std::max(y0, y1);
+        const bool border = x == x0 || x == x1 || y == y0 || y == y1;
+        return in_x && in_y && (filled || border);
+    };
+}
+
+// Ellipse fill: u^2 / (rx (rx + 1)) + v^2 / (ry (ry + 1)) <= 1; a zero radius
+// allows only 0 along its axis. The outline: fill pixels with a 4-neighbour
+// outside, or the circle when the radii are equal.
+Inside fill_ellipse_model(std::int64_t cx, std::int64_t cy, std::int64_t rx, std::int64_t ry) {
+    return [=](std::int64_t x, std::int64_t y) {
+        const std::int64_t a = rx * (rx + 1), b = ry * (ry + 1), u = x - cx, v = y - cy;
+        if (rx < 0 || ry < 0 || std::llabs(u) > rx || std::llabs(v) > ry) {
+            return false;
+        }
+        return a == 0 || b == 0 || u * u * b + v * v * a <= a * b;
+    };
+}
+
+Inside ellipse_model(std::int64_t cx, std::int64_t cy, std::int64_t rx, std::int64_t ry) {
+    if (rx == ry) {
+        return circle_model(cx, cy, rx);
+    }
+    const Inside fill = fill_ellipse_model(cx, cy, rx, ry);
+    return [fill](std::int64_t x, std::int64_t y) {
+        return fill(x, y) &&
+               (!fill(x - 1, y) || !fill(x + 1, y) || !fill(x, y - 1) || !fill(x, y + 1));
+    };
+}
+
+// Arc: circle pixels whose angle, counter-clockwise from east with y up, lies
+// within the sweep from start. Angles within a hair of a boundary are left
+// to the exact rows below.
+Inside arc_model(std::int64_t cx, std::int64_t cy, std::int64_t r, int start, int end,
+                 std::vector<std::pair<std::int64_t, std::int64_t>> &unsure) {
+    const Inside circle = circle_model(cx, cy, r);
+    const double sweep =
+        end - start >= 360 ? 360.0 : std::fmod(std::fmod(end - start, 360) + 360, 360);
+    return [=, &unsure](std::int64_t x, std::int64_t y) {
+        if (!circle(x, y)) {
+            return false;
+        }
+        if (x == cx && y == cy) {
+            return true;
+        }
+        const double angle = std::atan2(double(cy - y), double(x - cx)) * 180.0 / M_PI;
+        const double from_start = std::fmod(std::fmod(angle - start, 360.0) + 360.0, 360.0);
+        const double to_end = std::fmod(std::fmod(end - angle, 360.0) + 360.0, 360.0);
+        if (std::min({from_start, 360.0 - from_start, to_end, 360.0 - to_end}) < 1e-6) {
+            unsure.emplace_back(x, y);
+        }
+        return sweep >= 360.0 || from_start <= sweep;
+    };
+}
+
 struct Drawn {
     std::string what;
     Inside model;
@@ -211,6 +275,140 @@ TEST(Shapes, FilledPolygonMatchesTheEvenOddRule) {
     });
 }
 
+TEST(Shapes, RectanglesAndEllipsesMatchTheirRules) {
+    expect_models(3000, 4, [](std::mt19937 &rng, Image image) {
+        const int a = pick(rng, -8, 30), b = pick(rng, -8, 26), c = pick(rng, -8, 30),
+                  d = pick(rng, -3, 26);
+        const bool filled = rng() % 2 == 0;
+        const std::string args = std::to_string(a) + "," + std::to_string(b) + " " +
+                                 std::to_string(c) + "," + std::to_string(d);
+        if (rng() % 3 == 0) {
+            (filled ? do_fill_rectangle : do_rectangle)(image, a, b, c, d, kInk);
+            return Drawn{"rectangle " + args, rectangle_model(a, b, c, d, filled)};
+        }
+        const int rx = c % 13, ry = rng() % 4 == 0 ? rx : d % 11; // equal radii too
+        (filled ? do_fill_ellipse : do_ellipse)(image, a, b, rx, ry, kInk);
+        return Drawn{(filled ? "filled ellipse " : "ellipse ") + std::to_string(a) + "," +
+                         std::to_string(b) + " " + std::to_string(rx) + "x" + std::to_string(ry),
+                     filled ? fill_ellipse_model(a, b, rx, ry) : ellipse_model(a, b, rx, ry)};
+    });
+}
+
+TEST(Shapes, ArcMatchesTheAngleRule) {
+    std::mt19937 rng(5);
+    for (int i = 0; i < 2000; ++i) {
+        Canvas canvas(1 + pick(rng, 0, 30), 1 + pick(rng, 0, 30));
+        const int cx = pick(rng, -5, 35), cy = pick(rng, -5, 35), r = pick(rng, -1, 25);
+        const int start = pick(rng, -720, 720), end = start + pick(rng, -30, 400);
+        do_arc(canvas.image(), cx, cy, r, start, end, kInk);
+        std::vector<std::pair<std::int64_t, std::int64_t>> unsure;
+        const Inside model = arc_model(cx, cy, r, start, end, unsure);
+        const Inside firm = [&](std::int64_t x, std::int64_t y) {
+            const bool expected = model(x, y);
+            const bool on_boundary =
+                std::find(unsure.begin(), unsure.end(), std::pair{x, y}) != unsure.end();
+            return on_boundary ? test::pixel_at(canvas.image(), int(x), int(y)).g == kInk.g
+                               : expected;
+        };
+        ASSERT_EQ(canvas.differences(firm), "")
+            << "arc " << cx << "," << cy << " r" << r << " " << start << ".." << end;
+    }
+}
+
+// Pixels exactly on a boundary direction are drawn; a zero sweep is one ray.
+TEST(Shapes, ArcBoundariesAreIncluded) {
+    struct Row {
+        int start, end;
+        Inside model; // on the circle of radius 6 around (8, 8)
+    };
+    const Row rows[] = {
+        {0, 90, [](std::int64_t x, std::int64_t y) { return x >= 8 && y <= 8; }},
+        {90, 90, [](std::int64_t x, std::int64_t y) { return x == 8 && y <= 8; }},
+        {-45, -45, [](std::int64_t x, std::int64_t y) { return x - 8 == y - 8 && x >= 8; }},
+        {180, 360, [](std::int64_t, std::int64_t y) { return y >= 8; }},
+        {270, 90, [](std::int64_t x, std::int64_t) { return x >= 8; }},
+        {10, 370, [](std::int64_t, std::int64_t) { return true; }},
+    };
+    const Inside circle = circle_model(8, 8, 6);
+    for (const Row &row : rows) {
+        Canvas canvas(17, 17);
+        do_arc(canvas.image(), 8, 8, 6, row.start, row.end, kInk);
+        EXPECT_EQ(canvas.differences([&](std::int64_t x, std::int64_t y) {
+            return circle(x, y) && row.model(x, y);
+        }),
+                  "")
+            << row.start << ".." << row.end;
+    }
+}
+
+// Flood fill against a breadth-first search over 4-neighbours, on images of
+// two or three colours (noise makes mazes), seeded anywhere.
+TEST(Shapes, FloodFillRepaintsTheFourConnectedRegion) {
+    std::mt19937 rng(6);
+    const Color palette[] = {{0, 0, 0}, {255, 128, 1}, {9, 9, 9}};
+    for (int i = 0; i < 1500; ++i) {
+        const int w = 1 + pick(rng, 0, 30), h = 1 + pick(rng, 0, 30), colours = pick(rng, 1, 3);
+        Canvas canvas(w, h);
+        Image image = canvas.image();
+        for (int p = 0; p < w * h; ++p) {
+            image->pixels[p] = palette[pick(rng, 0, colours - 1)];
+        }
+        const int sx = pick(rng, -2, w + 1), sy = pick(rng, -2, h + 1);
+        std::vector<Color> expected(image->pixels, image->pixels + w * h);
+        if (sx >= 0 && sx < w && sy >= 0 && sy < h) {
+            const Color target = expected[sy * w + sx];
+            std::vector<bool> seen(expected.size());
+            std::vector<std::pair<int, int>> queue{{sx, sy}};
+            seen[sy * w + sx] = true;
+            for (std::size_t q = 0; q < queue.size(); ++q) {
+                const auto [x, y] = queue[q];
+                for (auto [nx, ny] : {std::pair{x + 1, y}, {x - 1, y}, {x, y + 1}, {x, y - 1}}) {
+                    if (nx >= 0 && nx < w && ny >= 0 && ny < h && !seen[ny * w + nx] &&
+                        test::same_color(expected[ny * w + nx], target)) {
+                        seen[ny * w + nx] = true;
+                        queue.emplace_back(nx, ny);
+                    }
+                }
+            }
+            for (auto [x, y] : queue) {
+                expected[y * w + x] = kInk;
+            }
+        }
+        PixpenError error;
+        ASSERT_TRUE(do_flood_fill(image, sx, sy, kInk, &error));
+        EXPECT_EQ(error.status, PIXPEN_OK);
+        // kInk.g marks both drawn and pre-existing ink; compare whole colours.
+        for (int p = 0; p < w * h; ++p) {
+            ASSERT_TRUE(test::same_color(image->pixels[p], expected[p]))
+                << w << "x" << h << " seed " << sx << "," << sy << " pixel " << p;
+        }
+        ASSERT_EQ(canvas.differences([&](std::int64_t x, std::int64_t y) {
+            return expected[y * w + x].g == kInk.g;
+        }),
+                  "");
+    }
+}
+
+// Full rows between rows of one-pixel teeth: every full row pushes a seed
+// for every tooth above and below, so the pending seeds outgrow any small
+// fixed stack and the fill must recover the dropped ones.
+TEST(Shapes, FloodFillFinishesWhenSeedsOverflow) {
+    const int w = 4096, h = 121;
+    auto image = test::make_image(w, h);
+    for (int y = 1; y < h; y += 2) {
+        for (int x = 1; x < w; x += 2) {
+            image->pixels[y * w + x] = Color{1, 1, 1};
+        }
+    }
+    PixpenError error;
+    ASSERT_TRUE(do_flood_fill(image.get(), 0, 0, kInk, &error));
+    for (int p = 0; p < w * h; ++p) {
+        ASSERT_EQ(image->pixels[p].r, image->pixels[p].g == 1 ? 1 : kInk.r) << p;
+    }
+    EXPECT_FALSE(do_flood_fill(nullptr, 0, 0, kInk, &error));
+    EXPECT_EQ(error.status, PIXPEN_ERROR_BAD_ARGUMENT);
+}
+
 // Arguments at the ends of the int range, or shapes far larger than the
 // image: only the visible part is drawn, nothing overflows.
 TEST(Shapes, ExtremeArgumentsDrawTheVisiblePart) {
@@ -242,6 +440,14 @@ TEST(Shapes, ExtremeArgumentsDrawTheVisiblePart) {
          fill_circle_model(5, big + 8, big)},
         {"largest disc", [](Image i) { do_fill_circle(i, INT_MIN, INT_MIN, INT_MAX, kInk); },
          [](std::int64_t, std::int64_t) { return false; }},
+        {"huge arc", [&](Image i) { do_arc(i, 12, static_cast<int>(big) + 5, big, 0, 180, kInk); },
+         circle_model(12, big + 5, big)},
+        {"huge ellipse rim",
+         [&](Image i) { do_ellipse(i, -static_cast<int>(big) + 10, 7, big, INT_MAX, kInk); },
+         [](std::int64_t x, std::int64_t y) { return x == 10 && y >= 0; }},
+        {"rectangle at the int limits",
+         [](Image i) { do_rectangle(i, INT_MIN, 3, INT_MAX, INT_MAX, kInk); },
+         [](std::int64_t, std::int64_t y) { return y == 3; }},
         {"triangle at the int limits",
          [&](Image i) { do_fill_polygon(i, corner_triangle.data(), 3, kInk); },
          [](std::int64_t x, std::int64_t y) { return y >= x; }},

@@ -88,18 +88,9 @@ PIXPEN_API void do_circle(Image image, int cx, int cy, int radius, Color color) 
     if (painter.empty() || radius < 0) {
         return;
     }
-    const RowRange rows = visible_rows(painter, cy, radius);
-    for (std::int64_t y = rows.first; y <= rows.last; ++y) {
-        const auto row = pixpen::detail::circle_outline_row(radius, std::llabs(y - cy));
-        if (row.run_first <= row.run_last) {
-            painter.run(y, cx - row.run_last, cx - row.run_first);
-            painter.run(y, cx + row.run_first, cx + row.run_last);
-        }
-        if (row.side >= 0) {
-            painter.pixel(cx - row.side, y);
-            painter.pixel(cx + row.side, y);
-        }
-    }
+    pixpen::detail::for_each_outline_run(painter.height(), cx, cy, radius,
+                                         [&](std::int64_t y, std::int64_t first,
+                                             std::int64_t last) { painter.run(y, first, last); });
 }
 
 } // extern "C"

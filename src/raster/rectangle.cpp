@@ -1,0 +1,47 @@
+// Axis-aligned rectangles, corners included, given by any two opposite
+// corners in any order.
+
+#include <algorithm>
+#include <cstdint>
+
+#include "pixpen.h"
+#include "raster/span.hpp"
+
+namespace {
+
+struct Box {
+    std::int64_t left, top, right, bottom;
+};
+
+Box box_of(int x0, int y0, int x1, int y1) {
+    return {std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1)};
+}
+
+} // namespace
+
+extern "C" {
+
+PIXPEN_API void do_fill_rectangle(Image image, int x0, int y0, int x1, int y1, Color color) {
+    const pixpen::detail::SpanPainter painter(image, color);
+    const Box box = box_of(x0, y0, x1, y1);
+    const std::int64_t first = std::max<std::int64_t>(box.top, 0);
+    const std::int64_t last = std::min(box.bottom, painter.height() - 1);
+    for (std::int64_t y = first; y <= last; ++y) {
+        painter.run(y, box.left, box.right);
+    }
+}
+
+PIXPEN_API void do_rectangle(Image image, int x0, int y0, int x1, int y1, Color color) {
+    const pixpen::detail::SpanPainter painter(image, color);
+    const Box box = box_of(x0, y0, x1, y1);
+    painter.run(box.top, box.left, box.right);
+    painter.run(box.bottom, box.left, box.right);
+    const std::int64_t first = std::max<std::int64_t>(box.top + 1, 0);
+    const std::int64_t last = std::min(box.bottom - 1, painter.height() - 1);
+    for (std::int64_t y = first; y <= last; ++y) {
+        painter.pixel(box.left, y);
+        painter.pixel(box.right, y);
+    }
+}
+
+} // extern "C"
