@@ -49,6 +49,9 @@ namespace pixpen {
 using ::Color;
 using ::ImageRecord;
 
+/* A polygon vertex, x and y as int32_t. */
+using Point = ::PixpenPoint;
+
 /* The status codes of the C API, under a C++ name: PIXPEN_OK, PIXPEN_ERROR_... */
 using Status = ::PixpenStatus;
 
@@ -619,6 +622,54 @@ class Picture {
     void reverse_rgb() noexcept {
         ::do_reverse_rgb(image_);
     }
+
+    // ---- shapes (clipped like line; negative sizes draw nothing) ----
+
+    void thick_line(int x0, int y0, int x1, int y1, int width, Color color) noexcept {
+        ::do_thick_line(image_, x0, y0, x1, y1, width, color);
+    }
+    void rectangle(int x0, int y0, int x1, int y1, Color color) noexcept {
+        ::do_rectangle(image_, x0, y0, x1, y1, color);
+    }
+    void fill_rectangle(int x0, int y0, int x1, int y1, Color color) noexcept {
+        ::do_fill_rectangle(image_, x0, y0, x1, y1, color);
+    }
+    void circle(int cx, int cy, int radius, Color color) noexcept {
+        ::do_circle(image_, cx, cy, radius, color);
+    }
+    void fill_circle(int cx, int cy, int radius, Color color) noexcept {
+        ::do_fill_circle(image_, cx, cy, radius, color);
+    }
+    void ellipse(int cx, int cy, int rx, int ry, Color color) noexcept {
+        ::do_ellipse(image_, cx, cy, rx, ry, color);
+    }
+    void fill_ellipse(int cx, int cy, int rx, int ry, Color color) noexcept {
+        ::do_fill_ellipse(image_, cx, cy, rx, ry, color);
+    }
+    /* Degrees counter-clockwise from east, 90 = up, both ends included. */
+    void arc(int cx, int cy, int radius, int start_degrees, int end_degrees, Color color) noexcept {
+        ::do_arc(image_, cx, cy, radius, start_degrees, end_degrees, color);
+    }
+    void polygon(Span<const Point> points, Color color) noexcept {
+        ::do_polygon(image_, points.data(), points.size(), color);
+    }
+    void fill_polygon(Span<const Point> points, Color color) noexcept {
+        ::do_fill_polygon(image_, points.data(), points.size(), color);
+    }
+    /* Repaints the 4-connected region of the colour at (x, y); fails only
+     * when memory runs out (or the picture is empty). */
+    [[nodiscard]] Result<void> try_flood_fill(int x, int y, Color color) noexcept {
+        PixpenError error{};
+        if (::do_flood_fill(image_, x, y, color, &error)) {
+            return {};
+        }
+        return Error(error);
+    }
+#if defined(__cpp_exceptions)
+    void flood_fill(int x, int y, Color color) {
+        try_flood_fill(x, y, color).value();
+    }
+#endif
 
     /* The image's turtle; the view must not outlive the picture. */
     [[nodiscard]] Turtle turtle() noexcept {

@@ -38,6 +38,13 @@ int pixpen_hpp_uses() {
         return made.error().status();
     }
     Picture other = std::move(made).value();
+    // Points as a span: any contiguous range of them.
+    const Point triangle[] = {{0, 0}, {7, 0}, {0, 7}};
+    other.fill_polygon(triangle, c);
+    other.polygon(Span<const Point>(triangle, 2), c);
+    if (!other.try_flood_fill(7, 7, c)) {
+        return 1;
+    }
     other.turtle().forward(2).left(90).forward(2);
     for (Color &pixel : other.row(1)) {
         pixel = picture.at(0, 0);

@@ -178,6 +178,34 @@ def _failure(error, filename=None):
     )
 
 
+def _point_records(points):
+    """``points`` as a PixpenPoint array and its length. A numpy array is
+    converted in one step; anything else is read as a sequence of pairs."""
+    if hasattr(points, "__array_interface__"):
+        import numpy
+
+        array = numpy.asarray(points)
+        if array.ndim != 2 or array.shape[1] != 2:
+            raise ValueError("points must be an N x 2 array, not %r" % (array.shape,))
+        if array.size and not numpy.issubdtype(array.dtype, numpy.integer):
+            raise TypeError("points must hold integers, not %s" % array.dtype)
+        if array.size and (array.min() < -(2**31) or array.max() > 2**31 - 1):
+            raise OverflowError("a point does not fit in 32-bit coordinates")
+        array = numpy.ascontiguousarray(array, dtype=numpy.int32)
+        records = (_native.PointRecord * len(array)).from_buffer_copy(array.tobytes())
+        return records, len(array)
+    pairs = list(points)
+    records = (_native.PointRecord * len(pairs))()
+    for i, pair in enumerate(pairs):
+        try:
+            x, y = pair
+        except (TypeError, ValueError):
+            raise TypeError("point %d is not an (x, y) pair: %r" % (i, pair)) from None
+        records[i].x = _integer(x, "x")
+        records[i].y = _integer(y, "y")
+    return records, len(pairs)
+
+
 def _destroy(handle):
     # Looked up at call time, so that tests can count the calls.
     _native.api.destroy_image(handle)
@@ -363,6 +391,53 @@ class Image:
         """Draws the line between both ends (included); parts outside are skipped."""
         coordinates = [_integer(v, n) for v, n in zip((x0, y0, x1, y1), ("x0", "y0", "x1", "y1"))]
         self._call(api.do_line, *coordinates, _color_record(color))
+
+    def _shape(self, function, color, **arguments):
+        values = [_integer(value, name) for name, value in arguments.items()]
+        self._call(function, *values, _color_record(color))
+
+    def thick_line(self, x0, y0, x1, y1, width, color):
+        """Every pixel whose centre is within width / 2 of the segment (round
+        caps); width <= 1 draws what line() draws."""
+        self._shape(api.do_thick_line, color, x0=x0, y0=y0, x1=x1, y1=y1, width=width)
+
+    def rectangle(self, x0, y0, x1, y1, color, fill=False):
+        """The rectangle with opposite corners (x0, y0) and (x1, y1), included."""
+        function = api.do_fill_rectangle if fill else api.do_rectangle
+        self._shape(function, color, x0=x0, y0=y0, x1=x1, y1=y1)
+
+    def circle(self, cx, cy, radius, color, fill=False):
+        """The midpoint circle, or with fill=True every pixel with
+        dx^2 + dy^2 <= radius^2 + radius. A negative radius draws nothing."""
+        function = api.do_fill_circle if fill else api.do_circle
+        self._shape(function, color, cx=cx, cy=cy, radius=radius)
+
+    def ellipse(self, cx, cy, rx, ry, color, fill=False):
+        """An axis-aligned ellipse with radii rx and ry; equal radii give circle()."""
+        function = api.do_fill_ellipse if fill else api.do_ellipse
+        self._shape(function, color, cx=cx, cy=cy, rx=rx, ry=ry)
+
+    def arc(self, cx, cy, radius, start, end, color):
+        """The circle's pixels from ``start`` to ``end`` degrees, counter-clockwise
+        from east (90 = up), both ends included."""
+        self._shape(api.do_arc, color, cx=cx, cy=cy, radius=radius, start=start, end=end)
+
+    def polygon(self, points, color, fill=False):
+        """The polygon through ``points`` (pairs, or a numpy N x 2 array), closed;
+        with fill=True also every pixel inside by the even-odd rule."""
+        records, count = _point_records(points)
+        function = api.do_fill_polygon if fill else api.do_polygon
+        self._call(function, records, count, _color_record(color))
+
+    def flood_fill(self, x, y, color):
+        """Repaints the 4-connected region of the colour at (x, y); a seed
+        outside the image changes nothing. Raises PixpenMemoryError when
+        memory runs out."""
+        error = ErrorRecord()
+        if not self._call(
+            api.do_flood_fill, _integer(x, "x"), _integer(y, "y"), _color_record(color), error
+        ):
+            raise _failure(error)
 
     def clear(self, color=BLACK):
         self._call(api.do_clear, _color_record(color))
