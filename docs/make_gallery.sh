@@ -23,7 +23,7 @@ cmake --build "$build" -j2 >/dev/null
 
 mkdir -p "$gallery"
 out="$build/examples"
-for picture in square_spiral koch_snowflake fractal_tree dragon_curve line_art mandelbrot; do
+for picture in square_spiral koch_snowflake fractal_tree dragon_curve line_art mandelbrot shapes; do
   [[ -f "$out/$picture.png" ]] || { echo "$out/$picture.png missing: was pixpen built without PNG output?" >&2; exit 1; }
   cp "$out/$picture.png" "$gallery/$picture.png"
 done
@@ -37,6 +37,6 @@ for name in ("line_art_inverted.tga", "square_spiral_retouched.tga", "turtle_sta
     pixpen.Image.open(f"{out}/{name}").save(f"{gallery}/{stem}.png")
 PY
 for png in square_spiral koch_snowflake fractal_tree dragon_curve line_art line_art_inverted \
-  square_spiral_retouched turtle_star mandelbrot; do
+  square_spiral_retouched turtle_star mandelbrot shapes; do
   printf '  %-34s %7s bytes\n' "docs/gallery/$png.png" "$(stat -c %s "$gallery/$png.png")"
 done

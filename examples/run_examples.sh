@@ -19,12 +19,13 @@ start=$(date +%s.%N)
 ./dragon_curve
 ./line_art
 ./mandelbrot
+./shapes
 ./retouch square_spiral.ppm
 ./retouch line_art_inverted.tga
 if [[ -e ../libpixpen.so ]] && command -v python3 >/dev/null; then
   python3 turtle_star.py ../libpixpen.so
   # The pixpen package from the source tree, over this build's library.
-  for example in spiral fractal_tree; do
+  for example in spiral fractal_tree shapes; do
     # Named apart: the C++ fractal_tree writes fractal_tree.png too.
     PIXPEN_LIBRARY="$(pwd)/../libpixpen.so" PYTHONPATH="$src/python" python3 "$src/python/examples/$example.py" "python_$example.png"
   done

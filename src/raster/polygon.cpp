@@ -84,6 +84,20 @@ void advance(Edge &edge) {
     }
 }
 
+// Edges keep their order from row to row except where they meet or cross,
+// so an insertion sort has little to do after the first row.
+void sort_by_crossing(std::vector<Edge> &active) {
+    for (std::size_t i = 1; i < active.size(); ++i) {
+        const Edge moving = active[i];
+        const std::int64_t key = crossing_key(moving);
+        std::size_t j = i;
+        for (; j > 0 && crossing_key(active[j - 1]) > key; --j) {
+            active[j] = active[j - 1];
+        }
+        active[j] = moving;
+    }
+}
+
 // Drops the edges whose last row is y and moves the rest to row y + 1.
 void retire_and_advance(std::vector<Edge> &active, std::int64_t y) {
     std::size_t kept = 0;
@@ -135,11 +149,11 @@ void fill_scanlines(const SpanPainter &painter, const PixpenPoint *points, std::
             y = edges[next].y_first - 1; // jump over rows no edge crosses
             continue;
         }
-        keys.clear();
-        for (const Edge &edge : active) {
-            keys.push_back(crossing_key(edge));
+        sort_by_crossing(active);
+        keys.resize(active.size());
+        for (std::size_t i = 0; i < active.size(); ++i) {
+            keys[i] = crossing_key(active[i]);
         }
-        std::sort(keys.data(), keys.data() + keys.size());
         paint_pairs(painter, y, keys.data(), keys.size());
         retire_and_advance(active, y);
     }

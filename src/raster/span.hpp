@@ -4,6 +4,7 @@
 // division, and the one routine that paints a run of a row.
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,15 +15,17 @@
 
 namespace pixpen::detail {
 
-// floor(sqrt(n)) for any n >= 0 that fits 64 bits.
+// floor(sqrt(n)) for any n that fits 64 bits: the double root is within one
+// of the answer, and the integer steps settle it exactly.
 inline std::uint64_t isqrt(std::uint64_t n) {
-    std::uint64_t r = 0;
-    for (int bit = 31; bit >= 0; --bit) {
-        const std::uint64_t candidate = r | (std::uint64_t{1} << bit);
-        // candidate * candidate <= n, asked without forming a product above 2^64.
-        if (candidate <= n / candidate) {
-            r = candidate;
-        }
+    constexpr std::uint64_t kLargestRoot = 0xFFFFFFFFu;
+    std::uint64_t r = std::min(static_cast<std::uint64_t>(std::sqrt(static_cast<double>(n))),
+                               kLargestRoot);
+    while (r * r > n) {
+        --r;
+    }
+    while (r < kLargestRoot && (r + 1) * (r + 1) <= n) {
+        ++r;
     }
     return r;
 }
