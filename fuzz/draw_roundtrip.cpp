@@ -150,6 +150,12 @@ std::int32_t wrapped(std::int32_t angle, long long delta) {
 void null_handle_calls(int a, int b, Color c) {
     do_pixel(nullptr, a, b, c);
     do_line(nullptr, a, b, b, a, c);
+    do_thick_line(nullptr, a, b, b, a, a, c);
+    do_fill_circle(nullptr, a, b, a, c);
+    do_fill_polygon(nullptr, nullptr, static_cast<std::size_t>(a), c);
+    PixpenError refused = fuzz::poisoned_error();
+    FUZZ_CHECK(!do_flood_fill(nullptr, a, b, c, &refused));
+    FUZZ_CHECK(fuzz::reports(refused, fuzz::Refusal::null_image));
     do_clear(nullptr, c);
     do_invert(nullptr);
     do_reverse_rgb(nullptr);
@@ -171,10 +177,80 @@ void null_handle_calls(int a, int b, Color c) {
     destroy_image(nullptr);
 }
 
+// A pixel that a shape must have drawn, when it lies in the image.
+bool drawn_if_inside(Image image, long long x, long long y, Color c) {
+    return !is_pixel(image, x, y) || same(at(image, x, y), c);
+}
+
+// One shape with wild arguments: it paints only its colour, leaves the record
+// alone, and draws the pixels its rule is sure to include.
+void draw_shape(Image image, Input &in, int span, const Snapshot &before) {
+    const int a = in.wild(span), b = in.wild(span), c = in.wild(span), d = in.wild(span);
+    const int size = in.byte() % 4 == 0 ? in.wild(span) : static_cast<int>(in.byte() % 40) - 2;
+    const Color color = in.color();
+    switch (in.byte() % 11) {
+    case 0:
+        do_thick_line(image, a, b, c, d, size, color);
+        FUZZ_CHECK(drawn_if_inside(image, a, b, color) && drawn_if_inside(image, c, d, color));
+        break;
+    case 1:
+        do_rectangle(image, a, b, c, d, color);
+        FUZZ_CHECK(drawn_if_inside(image, a, b, color) && drawn_if_inside(image, c, d, color));
+        break;
+    case 2:
+        do_fill_rectangle(image, a, b, c, d, color);
+        FUZZ_CHECK(drawn_if_inside(image, a, d, color) && drawn_if_inside(image, c, b, color));
+        break;
+    case 3:
+        do_circle(image, a, b, size, color);
+        FUZZ_CHECK(size < 0 || drawn_if_inside(image, a, static_cast<long long>(b) - size, color));
+        break;
+    case 4:
+        do_fill_circle(image, a, b, size, color);
+        FUZZ_CHECK(size < 0 || drawn_if_inside(image, a, b, color));
+        break;
+    case 5:
+        do_ellipse(image, a, b, size, c, color);
+        FUZZ_CHECK(size < 0 || c < 0 ||
+                   drawn_if_inside(image, static_cast<long long>(a) + size, b, color));
+        break;
+    case 6:
+        do_fill_ellipse(image, a, b, size, c, color);
+        FUZZ_CHECK(size < 0 || c < 0 || drawn_if_inside(image, a, b, color));
+        break;
+    case 7:
+        do_arc(image, a, b, size, c, d, color);
+        break;
+    case 8:
+    case 9: {
+        std::vector<PixpenPoint> points(in.byte() % 9);
+        for (PixpenPoint &p : points) {
+            p = PixpenPoint{in.wild(span), in.wild(span)};
+        }
+        const PixpenPoint *data = points.empty() && in.byte() % 2 == 0 ? nullptr : points.data();
+        (in.byte() % 2 == 0 ? do_polygon : do_fill_polygon)(image, data, points.size(), color);
+        for (const PixpenPoint &p : points) {
+            FUZZ_CHECK(drawn_if_inside(image, p.x, p.y, color));
+        }
+        break;
+    }
+    default: {
+        PixpenError error = fuzz::poisoned_error();
+        FUZZ_CHECK(do_flood_fill(image, a, b, color, &error) && error.status == PIXPEN_OK);
+        FUZZ_CHECK(drawn_if_inside(image, a, b, color));
+        break;
+    }
+    }
+    FUZZ_CHECK(record_equal(image, before) && only_painted_with(image, before, color));
+}
+
 void apply(Image image, Input &in) {
     const int span = image->width > image->height ? image->width : image->height;
     const Snapshot before(image);
-    switch (in.byte() % 15) {
+    switch (in.byte() % 16) {
+    case 15:
+        draw_shape(image, in, span, before);
+        break;
     case 0: {
         const int x = in.wild(span), y = in.wild(span);
         const Color c = in.color();

@@ -35,6 +35,7 @@ struct Edge {
     std::int64_t dy;              // > 0
     std::int64_t step_floor;      // (x1 - x0) / dy, floored, added every row
     std::int64_t step_remainder;  // and the rest, in [0, dy)
+    std::int64_t key;             // crossing_key() of the current row
 };
 
 // Key that orders crossings by value as far as the runs need: 2 * floor, plus
@@ -51,6 +52,7 @@ void place(Edge &edge, PixpenPoint low, PixpenPoint high, std::int64_t y) {
     const wide_int whole = pixpen::detail::line_detail::floor_div(numerator, wide_int(edge.dy));
     edge.floor_x = low.x + static_cast<std::int64_t>(whole);
     edge.remainder = static_cast<std::int64_t>(numerator - whole * edge.dy);
+    edge.key = crossing_key(edge);
 }
 
 // The edge from a to b, ready at its first visible row, or nothing when it
@@ -82,16 +84,19 @@ void advance(Edge &edge) {
         edge.remainder -= edge.dy;
         ++edge.floor_x;
     }
+    edge.key = crossing_key(edge);
 }
 
 // Edges keep their order from row to row except where they meet or cross,
 // so an insertion sort has little to do after the first row.
 void sort_by_crossing(std::vector<Edge> &active) {
     for (std::size_t i = 1; i < active.size(); ++i) {
+        if (active[i - 1].key <= active[i].key) {
+            continue;
+        }
         const Edge moving = active[i];
-        const std::int64_t key = crossing_key(moving);
         std::size_t j = i;
-        for (; j > 0 && crossing_key(active[j - 1]) > key; --j) {
+        for (; j > 0 && active[j - 1].key > moving.key; --j) {
             active[j] = active[j - 1];
         }
         active[j] = moving;
@@ -152,7 +157,7 @@ void fill_scanlines(const SpanPainter &painter, const PixpenPoint *points, std::
         sort_by_crossing(active);
         keys.resize(active.size());
         for (std::size_t i = 0; i < active.size(); ++i) {
-            keys[i] = crossing_key(active[i]);
+            keys[i] = active[i].key;
         }
         paint_pairs(painter, y, keys.data(), keys.size());
         retire_and_advance(active, y);

@@ -19,8 +19,8 @@ namespace pixpen::detail {
 // of the answer, and the integer steps settle it exactly.
 inline std::uint64_t isqrt(std::uint64_t n) {
     constexpr std::uint64_t kLargestRoot = 0xFFFFFFFFu;
-    std::uint64_t r = std::min(static_cast<std::uint64_t>(std::sqrt(static_cast<double>(n))),
-                               kLargestRoot);
+    std::uint64_t r =
+        std::min(static_cast<std::uint64_t>(std::sqrt(static_cast<double>(n))), kLargestRoot);
     while (r * r > n) {
         --r;
     }
@@ -79,6 +79,76 @@ void keep_where_between(Int k, Int m, Int lo, Int hi, std::int64_t &first, std::
         last = to < Int(first) ? first - 1 : static_cast<std::int64_t>(to);
     }
 }
+
+// floor((n + step * t) / k) for t = 0, 1, 2, ..., k > 0, by additions only.
+class FloorStepper {
+  public:
+    FloorStepper() = default;
+    FloorStepper(std::int64_t n, std::int64_t step, std::int64_t k)
+        : quotient_(line_detail::floor_div(n, k)), remainder_(n - quotient_ * k),
+          step_quotient_(line_detail::floor_div(step, k)),
+          step_remainder_(step - step_quotient_ * k), k_(k) {}
+
+    std::int64_t value() const { return quotient_; }
+    void next() {
+        quotient_ += step_quotient_;
+        remainder_ += step_remainder_;
+        if (remainder_ >= k_) {
+            remainder_ -= k_;
+            ++quotient_;
+        }
+    }
+
+  private:
+    std::int64_t quotient_ = 0, remainder_ = 0, step_quotient_ = 0, step_remainder_ = 0, k_ = 1;
+};
+
+// keep_where_between for a run of rows in which m grows by `dm` per row:
+// the same answers, row after row, without a division per row. All values
+// must stay well inside 64 bits.
+class RowBounds {
+  public:
+    RowBounds(std::int64_t k, std::int64_t m, std::int64_t dm, std::int64_t lo, std::int64_t hi) {
+        if (k < 0) {
+            k = -k;
+            m = -m;
+            dm = -dm;
+            const std::int64_t low = lo;
+            lo = -hi;
+            hi = -low;
+        }
+        if (k == 0) {
+            m_ = m;
+            dm_ = dm;
+            lo_ = lo;
+            hi_ = hi;
+            return;
+        }
+        flat_ = false;
+        from_ = FloorStepper(lo - m + k - 1, -dm, k); // ceil((lo - m) / k)
+        to_ = FloorStepper(hi - m, -dm, k);
+    }
+
+    // Narrows [first, last] to this row's answers, then moves to the next row.
+    void keep_and_advance(std::int64_t &first, std::int64_t &last) {
+        if (flat_) {
+            if (m_ < lo_ || m_ > hi_) {
+                last = first - 1;
+            }
+            m_ += dm_;
+            return;
+        }
+        first = std::max(first, from_.value());
+        last = std::min(last, to_.value());
+        from_.next();
+        to_.next();
+    }
+
+  private:
+    bool flat_ = true;
+    std::int64_t m_ = 0, dm_ = 0, lo_ = 0, hi_ = 0;
+    FloorStepper from_, to_;
+};
 
 // Paints row-major runs; each run is clipped to the image first, so callers
 // may pass any 64-bit bounds.

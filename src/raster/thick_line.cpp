@@ -93,29 +93,74 @@ bool fits_int64(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t 
     return true;
 }
 
+// The band row after row from `first_row`, stepped by additions: the common
+// case, where every value fits 64 bits.
+class SteppedBand {
+  public:
+    SteppedBand(const Band &band, std::int64_t first_row)
+        : along_(band.dx, (first_row - band.ay) * band.dy - band.ax * band.dx, band.dy, 0,
+                 static_cast<std::int64_t>(band.length2)),
+          across_(2 * band.dy, -2 * (band.ax * band.dy + (first_row - band.ay) * band.dx),
+                  -2 * band.dx, -static_cast<std::int64_t>(band.reach),
+                  static_cast<std::int64_t>(band.reach)) {}
+
+    void join(Run &run, std::int64_t x_max) {
+        std::int64_t first = 0;
+        std::int64_t last = x_max;
+        along_.keep_and_advance(first, last);
+        across_.keep_and_advance(first, last);
+        run.join(first, last);
+    }
+
+  private:
+    pixpen::detail::RowBounds along_, across_;
+};
+
+// The band row by row in wide arithmetic, for ends or widths near the int limits.
+class WideBand {
+  public:
+    WideBand(const Band &band, std::int64_t first_row) : band_(band), y_(first_row) {}
+    void join(Run &run, std::int64_t x_max) { join_band<wide_int>(run, band_, y_++, x_max); }
+
+  private:
+    Band band_;
+    std::int64_t y_;
+};
+
+template <class BandRows>
+void paint_rows(const SpanPainter &painter, std::int64_t x0, std::int64_t y0, std::int64_t x1,
+                std::int64_t y1, std::int64_t width, std::int64_t row_first, std::int64_t row_last,
+                BandRows *band) {
+    for (std::int64_t y = row_first; y <= row_last; ++y) {
+        Run run;
+        join_cap(run, x0, y0, width, y);
+        join_cap(run, x1, y1, width, y);
+        if (band != nullptr) {
+            band->join(run, painter.width() - 1);
+        }
+        painter.run(y, run.first, run.last);
+    }
+}
+
 void draw_capsule(const SpanPainter &painter, std::int64_t x0, std::int64_t y0, std::int64_t x1,
                   std::int64_t y1, std::int64_t width) {
     const std::int64_t half = width / 2 + 1;
     const std::int64_t row_first = std::max<std::int64_t>(0, std::min(y0, y1) - half);
     const std::int64_t row_last = std::min(painter.height() - 1, std::max(y0, y1) + half);
     const std::int64_t dx = x1 - x0, dy = y1 - y0;
-    const bool has_band = dx != 0 || dy != 0;
+    if (dx == 0 && dy == 0) {
+        paint_rows<WideBand>(painter, x0, y0, x1, y1, width, row_first, row_last, nullptr);
+        return;
+    }
     const wide_int length2 = wide_int(dx) * dx + wide_int(dy) * dy;
     const Band band{x0, y0,      dx,
                     dy, length2, pixpen::detail::isqrt_wide(wide_int(width) * width * length2)};
-    const bool narrow = fits_int64(x0, y0, x1, y1, width, painter);
-    for (std::int64_t y = row_first; y <= row_last; ++y) {
-        Run run;
-        join_cap(run, x0, y0, width, y);
-        join_cap(run, x1, y1, width, y);
-        if (has_band) {
-            if (narrow) {
-                join_band<std::int64_t>(run, band, y, painter.width() - 1);
-            } else {
-                join_band<wide_int>(run, band, y, painter.width() - 1);
-            }
-        }
-        painter.run(y, run.first, run.last);
+    if (fits_int64(x0, y0, x1, y1, width, painter)) {
+        SteppedBand rows(band, row_first);
+        paint_rows(painter, x0, y0, x1, y1, width, row_first, row_last, &rows);
+    } else {
+        WideBand rows(band, row_first);
+        paint_rows(painter, x0, y0, x1, y1, width, row_first, row_last, &rows);
     }
 }
 
