@@ -193,7 +193,7 @@ PIXPEN_API void do_rectangle(Image image, int x0, int y0, int x1, int y1, Color 
 PIXPEN_API void do_fill_rectangle(Image image, int x0, int y0, int x1, int y1, Color color);
 
 /* Repaints the 4-connected region of pixels that have the colour of pixel
- * (x, y). No recursion; extra memory at most 512 KiB plus one bit per pixel.
+ * (x, y). No recursion; extra memory at most 8 MiB plus one bit per pixel.
  * A seed outside the image changes nothing and succeeds. false if image is
  * NULL (PIXPEN_ERROR_BAD_ARGUMENT) or memory runs out (nothing is changed).
  * Safe from any thread for distinct images. */

@@ -393,7 +393,7 @@ TEST(Shapes, FloodFillRepaintsTheFourConnectedRegion) {
 // for every tooth above and below, so the pending seeds outgrow any small
 // fixed stack and the fill must recover the dropped ones.
 TEST(Shapes, FloodFillFinishesWhenSeedsOverflow) {
-    const int w = 4096, h = 121;
+    const int w = 8192, h = 521;
     auto image = test::make_image(w, h);
     for (int y = 1; y < h; y += 2) {
         for (int x = 1; x < w; x += 2) {

@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr std::size_t kMaxSeeds = std::size_t{1} << 16;
+constexpr std::size_t kMaxSeeds = std::size_t{1} << 20;
 
 bool same(Color a, Color b) {
     return a.r == b.r && a.g == b.g && a.b == b.b;
