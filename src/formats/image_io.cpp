@@ -25,19 +25,7 @@ using pixpen::detail::codec_of;
 using pixpen::detail::File;
 using pixpen::detail::Refusal;
 using pixpen::detail::refuse;
-
-// Callers may pass NULL for the report: failures then go into a local one.
-class Report {
-  public:
-    explicit Report(PixpenError *error) noexcept : error_(error != nullptr ? *error : local_) {
-        pixpen::detail::clear_error(error_);
-    }
-    PixpenError &operator*() noexcept { return error_; }
-
-  private:
-    PixpenError local_{};
-    PixpenError &error_;
-};
+using pixpen::detail::Report;
 
 template <class Decode>
 Image decode_memory(const void *data, std::size_t size, PixpenError *error, Decode decode) {
