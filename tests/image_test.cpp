@@ -212,7 +212,7 @@ TEST(CreateImage, ReturnsNullWhenThePixelsCannotBeAllocated) {
         Image image = create_image(46340, 46340); // 6.4 GB of pixels
         destroy_image(image);
         PixpenError error{};
-        Image checked = create_image_checked(46340, 46340, &error);
+        Image checked = create_image_checked(20000, 20000, &error); // 1.2 GB, any target
         destroy_image(checked);
         return image == nullptr && checked == nullptr && error.status == PIXPEN_ERROR_OUT_OF_MEMORY;
     });
@@ -220,6 +220,38 @@ TEST(CreateImage, ReturnsNullWhenThePixelsCannotBeAllocated) {
         GTEST_SKIP() << "the address-space cap is not enforced here (an emulator?)";
     }
     EXPECT_EQ(run, CappedRun::passed);
+}
+
+// PNG is encoded whole before the file is opened: running out of memory on
+// the way must leave an existing file as it was.
+TEST(WriteImage, PngOutOfMemoryKeepsTheOldFile) {
+    if (running_under_a_memory_tool()) {
+        GTEST_SKIP() << "address-space caps do not mix with sanitizer or valgrind allocators";
+    }
+    test::TempDir dir;
+    const std::string path = dir.file("old.png");
+    test::write_file(path, std::string_view("old bytes"));
+    const CappedRun run = run_with_memory_capped([&] {
+        // 432 MB of pixels, with more colours than a palette holds; the
+        // encoder's buffers cannot all fit beside them under the cap.
+        Image image = create_image(12000, 12000);
+        if (image == nullptr) {
+            return false;
+        }
+        for (int x = 0; x < 300; ++x) {
+            do_pixel(image, x, 0, Color{static_cast<std::uint8_t>(x), 7, 9});
+        }
+        PixpenError error{};
+        const bool written = write_image(path.c_str(), image, IMAGE_FORMAT_PNG, &error);
+        destroy_image(image);
+        return !written && (error.status == PIXPEN_ERROR_OUT_OF_MEMORY ||
+                            error.status == PIXPEN_ERROR_UNSUPPORTED_FORMAT);
+    });
+    if (run == CappedRun::cap_ignored) {
+        GTEST_SKIP() << "the address-space cap is not enforced here (an emulator?)";
+    }
+    EXPECT_EQ(run, CappedRun::passed);
+    EXPECT_EQ(test::read_file(path), test::Bytes({'o', 'l', 'd', ' ', 'b', 'y', 't', 'e', 's'}));
 }
 
 TEST(DestroyImage, AcceptsNull) {

@@ -48,7 +48,10 @@ bool encode_to_memory(Image image, const Codec &codec, Buffer &data, std::size_t
                       PixpenError &error) {
     ByteWriter out(codec.encoded_bound != nullptr ? codec.encoded_bound(image) : 0);
     if (!out.ready() || !codec.encode(image, out, error)) {
-        return error.status != PIXPEN_OK || refuse(error, Refusal::out_of_memory);
+        if (error.status == PIXPEN_OK) {
+            refuse(error, Refusal::out_of_memory);
+        }
+        return false;
     }
     data.reset(out.release(size));
     return true;
@@ -89,7 +92,10 @@ bool write_streamed(const char *filename, Image image, const Codec &codec, Pixpe
         return refuse(error, Refusal::out_of_memory);
     }
     if (!codec.encode(image, out, error)) {
-        return error.status != PIXPEN_OK || write_failed(file, error);
+        if (error.status == PIXPEN_OK) {
+            write_failed(file, error);
+        }
+        return false;
     }
     return file.close() ? true : write_failed(file, error);
 }
