@@ -82,8 +82,8 @@ typedef struct PIXPEN_RECORD *Image;
 /* Why a call failed. The numbers are stable. */
 typedef enum PixpenStatus {
     PIXPEN_OK = 0,
-    PIXPEN_ERROR_CANNOT_OPEN = 1,         /* the file could not be opened: the system's reason */
-    PIXPEN_ERROR_UNSUPPORTED_FORMAT = 2,  /* not a format this library reads or was built to write */
+    PIXPEN_ERROR_CANNOT_OPEN = 1,        /* the file could not be opened: the system's reason */
+    PIXPEN_ERROR_UNSUPPORTED_FORMAT = 2, /* not a format this library reads or was built to write */
     PIXPEN_ERROR_UNSUPPORTED_VARIANT = 3, /* a known format, in a variant that is not read */
     PIXPEN_ERROR_BAD_HEADER = 4,          /* the header is malformed or invalid */
     PIXPEN_ERROR_TRUNCATED = 5,           /* the data ends early (or cannot be read as samples) */
