@@ -65,6 +65,7 @@ _points = ctypes.POINTER(PointRecord)
 
 SIGNATURES = {
     "create_image": (Handle, [_int, _int]),
+    "create_image_checked": (Handle, [_int, _int, _error]),
     "destroy_image": (None, [Handle]),
     "do_pixel": (None, [Handle, _int, _int, ColorRecord]),
     "do_line": (None, [Handle, _int, _int, _int, _int, ColorRecord]),
@@ -104,6 +105,13 @@ SIGNATURES = {
     "get_version": (_int, []),
     "get_version_string": (ctypes.c_char_p, []),
 }
+
+# Exported names this package does not call: the process-wide error buffer
+# and the classic readers and writers that report through it or not at all;
+# every call here reports to a PixpenError of its own instead.
+NOT_BOUND = frozenset(
+    {"WHITE", "last_error", "get_last_error", "read_tga", "write_tga", "read_ppm", "write_ppm"}
+)
 
 
 def _candidates():
