@@ -12,6 +12,7 @@
 #include "core/image.hpp"
 #include "pixpen.h"
 #include "raster/line_walk.hpp"
+#include "raster/whole_image.hpp"
 
 namespace pixpen::detail {
 
@@ -184,18 +185,16 @@ class SpanPainter {
     }
 
   private:
-    // Three-byte pixels defeat a plain memset: lay down a few by hand, then
-    // copy what is done onto what follows in doubling blocks.
+    // Short runs, the common case for steep edges, are cheaper stored one
+    // by one than set up for the wide stores of a long one.
     void paint(Color *first, std::size_t count) const {
-        const std::size_t seed = std::min<std::size_t>(count, 16);
-        for (std::size_t i = 0; i < seed; ++i) {
-            first[i] = color_;
+        if (count < 16) {
+            for (std::size_t i = 0; i < count; ++i) {
+                first[i] = color_;
+            }
+            return;
         }
-        for (std::size_t done = seed; done < count;) {
-            const std::size_t block = std::min(done, count - done);
-            std::memcpy(first + done, first, block * sizeof(Color));
-            done += block;
-        }
+        fill_pattern(reinterpret_cast<std::uint8_t *>(first), count * sizeof(Color), color_);
     }
 
     Color *pixels_;

@@ -15,11 +15,7 @@
 // x86-64). A pixel is three bytes, so a pattern repeats every 48 bytes:
 // three registers hold 16 whole pixels.
 
-namespace {
-
-std::uint8_t *bytes_of(Image image) {
-    return reinterpret_cast<std::uint8_t *>(image->pixels);
-}
+namespace pixpen::detail {
 
 // Past this size a fill streams around the cache, as memset does: the bytes
 // would not fit in it anyway, and the stores then skip reading every line in.
@@ -60,6 +56,14 @@ void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
     for (; i < size; ++i) {
         bytes[i] = channel[i % 3];
     }
+}
+
+} // namespace pixpen::detail
+
+namespace {
+
+std::uint8_t *bytes_of(Image image) {
+    return reinterpret_cast<std::uint8_t *>(image->pixels);
 }
 
 void invert_bytes(std::uint8_t *bytes, std::size_t size) {
@@ -154,7 +158,7 @@ extern "C" {
 PIXPEN_API void do_clear(Image image, Color color) {
     const std::size_t size = pixpen::detail::pixels_of(image) * sizeof(Color);
     if (size != 0) {
-        fill_pattern(bytes_of(image), size, color);
+        pixpen::detail::fill_pattern(bytes_of(image), size, color);
     }
 }
 

@@ -3,11 +3,17 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "pixpen.h"
+
 namespace pixpen::detail {
 
 // Copies `size` bytes of pixels (a multiple of 3) with red and blue swapped;
 // `to` may be `from` for an in-place swap, or a buffer that does not overlap
 // it. The TGA reader and writer convert between pixel orders with it.
 void reverse_rgb_copy(std::uint8_t *to, const std::uint8_t *from, std::size_t size) noexcept;
+
+// Sets `size` bytes (a multiple of 3) to the colour repeated, with 16-byte
+// stores where the target has them: do_clear, and the shapes' longer runs.
+void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color);
 
 } // namespace pixpen::detail
