@@ -194,8 +194,8 @@ PIXPEN_API void turtle_set_color(Image image, Color color);
  * The record may be read directly; write it only through these functions
  * while a fill is open. One record must be used by one thread at a time. */
 
-/* The points of an open fill; owned by the record, released by end_fill,
- * pixpen_turtle_init and pixpen_turtle_release. */
+/* The points of an open fill; owned by the record, freed by end_fill and
+ * pixpen_turtle_release. */
 typedef struct PixpenTurtlePath PixpenTurtlePath;
 
 typedef struct PixpenTurtle {
@@ -212,7 +212,7 @@ typedef struct PixpenTurtle {
 
 /* Puts the turtle at the centre of `image` (the origin for a NULL image),
  * heading 0, pen down, width 1, white pen and fill, no fill open. Call it
- * first; on a record already in use it releases the open fill. */
+ * first. It frees nothing: release a record with an open fill before reusing it. */
 PIXPEN_API void pixpen_turtle_init(PixpenTurtle *turtle, Image image);
 
 /* Drops an open fill without drawing and frees its memory. NULL is fine. */
