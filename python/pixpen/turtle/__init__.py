@@ -129,9 +129,8 @@ def _standard_shapes():
 
 
 class _Item:
-    """One thing on the canvas. kind: 'line' (points, width, colour),
-    'poly' (points, fill, outline, width) or 'dot' (centre, size, colour);
-    points are in world coordinates. Removed items stay in the list, dead."""
+    """One thing on the canvas. kind: 'line' (two points, width, outline) or
+    'poly' (points, fill, outline, width); points are in world coordinates. Removed items stay in the list, dead."""
 
     __slots__ = ("kind", "points", "fill", "outline", "width", "alive")
 
@@ -806,6 +805,8 @@ class RawTurtle:
             self._push_undo(undo)
 
     def dot(self, size=None, *color):
+        """A dot of diameter `size` (default max(pensize + 4, 2 * pensize)): a
+        line of no length, that wide, as the standard module draws it."""
         if not color:
             if isinstance(size, (str, tuple)):
                 color = self.screen._colorstr((size,))
@@ -818,12 +819,18 @@ class RawTurtle:
             if size is None:
                 size = self._pensize + max(self._pensize, 4)
             color = self.screen._colorstr(color)
-        self._check_alive()
-        item = self._draw(_Item("dot", (self._position,), fill=color, width=size))
-
-        def undo():
-            item.alive = False
-        self._push_undo(undo)
+        pen = self.pen()
+        undo_before = len(self._undo) if self._undo is not None else 0
+        try:
+            if self._resizemode == "auto":
+                self.hideturtle()
+            self.pendown()
+            self.pensize(size)
+            self.pencolor(color)
+            self.forward(0)
+        finally:
+            self.pen(pen)
+        self._group_undo(undo_before)
 
     def write(self, arg, move=False, align="left", font=("Arial", 8, "normal")):
         _warn_once("write", "write() draws no text yet; the rest of the picture is drawn")
@@ -931,6 +938,7 @@ class RawTurtle:
 
         def undo():
             self.clearstamp(stamp_id)
+        undo.stamp = stamp_id
         self._push_undo(undo)
         return stamp_id
 
@@ -939,6 +947,8 @@ class RawTurtle:
         if items:
             self._kill(items)
             self._stamp_order.remove(stampid)
+            if self._undo:
+                self._undo[:] = [a for a in self._undo if getattr(a, "stamp", None) != stampid]
 
     def clearstamps(self, n=None):
         ids = list(self._stamp_order)

@@ -33,6 +33,10 @@ class _Painter:
     def line(self, start, end, width, color):
         x0, y0 = self.point(start)
         x1, y1 = self.point(end)
+        if (x0, y0) == (x1, y1) and width > 1:
+            # A line of no length shows its round cap: a disc as wide as the pen.
+            api.do_fill_circle(self.handle, x0, y0, max(0, _pixel(width / 2.0 - 0.5)), color)
+            return
         api.do_thick_line(self.handle, x0, y0, x1, y1, max(1, _pixel(width)), color)
 
     def polygon(self, points, fill, outline, width):
@@ -42,10 +46,6 @@ class _Painter:
         if outline is not None and width:
             for start, end in zip(points, points[1:] + points[:1]):
                 self.line(start, end, width, outline)
-
-    def dot(self, centre, size, color):
-        x, y = self.point(centre)
-        api.do_fill_circle(self.handle, x, y, max(0, _pixel(size / 2.0 - 0.5)), color)
 
     def draw(self, item):
         if not item.alive:
@@ -60,10 +60,6 @@ class _Painter:
         elif item.kind == "poly":
             self.polygon(list(item.points), self.color(item.fill), self.color(item.outline),
                          item.width)
-        elif item.kind == "dot":
-            color = self.color(item.fill)
-            if color is not None:
-                self.dot(item.points[0], item.width, color)
 
 
 def render(picture, items, transform, background):
