@@ -5,7 +5,13 @@ set(public
   do_reverse_rgb turtle_set_xy turtle_move turtle_forward turtle_face_north turtle_left
   turtle_right turtle_pen_up turtle_pen_down turtle_set_color write_tga read_tga write_ppm read_ppm
   read_image decode_image decode_tga decode_ppm write_image encode_image free_buffer get_version
-  get_version_string do_thick_line do_polygon do_fill_polygon do_circle do_fill_circle)
+  get_version_string do_thick_line do_polygon do_fill_polygon do_circle do_fill_circle
+  pixpen_turtle_init pixpen_turtle_release pixpen_turtle_forward pixpen_turtle_backward
+  pixpen_turtle_goto pixpen_turtle_home pixpen_turtle_circle pixpen_turtle_left pixpen_turtle_right
+  pixpen_turtle_set_heading pixpen_turtle_pen_up pixpen_turtle_pen_down pixpen_turtle_set_width
+  pixpen_turtle_set_pen_color pixpen_turtle_set_fill_color pixpen_turtle_dot
+  pixpen_turtle_begin_fill pixpen_turtle_end_fill pixpen_turtle_position pixpen_turtle_heading
+  pixpen_turtle_distance pixpen_turtle_towards)
 set(linker_markers _init _fini _edata _end __bss_start)
 
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}

@@ -3,6 +3,8 @@ saves what it drew:
 
     python3 -m pixpen.turtle script.py [-o picture.png] [--size W H] [args...]
 
+Arguments the runner does not know are passed on to the script.
+
 Inside the script `import turtle` (and `from turtle import *`) gets
 pixpen.turtle. The picture is written when the script ends, also when it
 ends in mainloop(), done(), exitonclick() or bye(). Without -o it goes
@@ -25,9 +27,7 @@ def parse_arguments(argv):
     parser.add_argument("-o", "--output", help="the picture to write (.png, .tga, .ppm)")
     parser.add_argument("--size", nargs=2, type=int, metavar=("W", "H"),
                         help="the picture's size in pixels, whatever the script asks for")
-    parser.add_argument("arguments", nargs=argparse.REMAINDER,
-                        help="passed to the script as sys.argv[1:]")
-    options = parser.parse_args(argv)
+    options, options.arguments = parser.parse_known_args(argv)
     if options.size and min(options.size) < 1:
         parser.error("--size needs two positive numbers")
     return options
