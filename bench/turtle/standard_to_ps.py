@@ -30,7 +30,12 @@ def main(script, picture):
     screen = turtle.Screen()
     screen.update()
     width, height = screen.window_width(), screen.window_height()
-    screen.getcanvas().postscript(file=picture, x=-width // 2, y=-height // 2, width=width,
+    # A canvas's PostScript leaves out its background: paint it in, lowest.
+    canvas = screen.getcanvas()
+    background = canvas.create_rectangle(-width, -height, width, height, outline="",
+                                         fill=canvas.cget("bg"))
+    canvas.tag_lower(background)
+    canvas.postscript(file=picture, x=-width // 2, y=-height // 2, width=width,
                                   height=height, pagewidth="%dp" % width,
                                   pageheight="%dp" % height)
 

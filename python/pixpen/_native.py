@@ -12,7 +12,6 @@ The library is looked for, in this order:
 """
 
 import ctypes
-import ctypes.util
 import os
 
 SONAME = "libpixpen.so.0"
@@ -109,6 +108,10 @@ def _candidates():
     else:
         folder = os.path.normpath(os.path.join(here, _install_paths.LIBRARY_DIR))
         yield "the cmake --install prefix", os.path.join(folder, _install_paths.LIBRARY_NAME)
+    # Imported here: it pulls in subprocess, which a library found earlier
+    # never needs, and start-up time matters to short scripts.
+    import ctypes.util
+
     found = ctypes.util.find_library("pixpen")
     if found:
         yield "ctypes.util.find_library", found

@@ -445,6 +445,7 @@ class RawTurtle:
         self.screen._turtles.append(self)
         self._shape = shape
         self._undo_size = undobuffersize
+        self._grouping = 0
         self._fullcircle = 360.0
         self._set_mode(self.screen._mode)
         self._degrees_per_unit = 1.0
@@ -514,20 +515,28 @@ class RawTurtle:
             item.alive = False
 
     def _push_undo(self, action):
-        if self._undo is None:
+        undo = self._undo
+        if undo is None:
             return
-        self._undo.append(action)
-        if len(self._undo) > self._undo_size:
-            del self._undo[0]
+        undo.append(action)
+        # The oldest entries go in batches (amortised O(1) per move), never
+        # while a circle or dot is gathering its entries into one.
+        if len(undo) > 2 * self._undo_size and not self._grouping:
+            self._trim_undo()
+
+    def _trim_undo(self):
+        if self._undo is not None and len(self._undo) > self._undo_size:
+            del self._undo[:len(self._undo) - self._undo_size]
 
     def setundobuffer(self, size):
         self._undo_size = size or 0
         self._undo = [] if size else None
 
     def undobufferentries(self):
-        return len(self._undo) if self._undo else 0
+        return min(len(self._undo), self._undo_size) if self._undo else 0
 
     def undo(self):
+        self._trim_undo()
         if self._undo:
             self._undo.pop()()
 
@@ -623,7 +632,7 @@ class RawTurtle:
     def circle(self, radius, extent=None, steps=None):
         """An inscribed polygon of `steps` sides over `extent` of a circle
         whose centre lies `radius` to the left."""
-        undo_before = len(self._undo) if self._undo is not None else 0
+        undo_before = self._start_group()
         speed = self._speed
         if extent is None:
             extent = self._fullcircle
@@ -643,8 +652,13 @@ class RawTurtle:
         self._speed = speed
         self._group_undo(undo_before)
 
+    def _start_group(self):
+        self._grouping += 1
+        return len(self._undo) if self._undo is not None else 0
+
     def _group_undo(self, start):
         """Makes the undo entries since `start` one entry, undone together."""
+        self._grouping -= 1
         if self._undo is None or len(self._undo) <= start + 1:
             return
         actions = self._undo[start:]
@@ -758,7 +772,8 @@ class RawTurtle:
         unknown = set(changes) - set(self._PEN_KEYS)
         if unknown:
             raise TurtleGraphicsError("unknown pen keys: %s" % ", ".join(sorted(unknown)))
-        old = self._pen_dict()
+        current = self._pen_dict()
+        old = {key: current[key] for key in changes}
         self._apply_pen(changes)
 
         def undo():
@@ -820,7 +835,7 @@ class RawTurtle:
                 size = self._pensize + max(self._pensize, 4)
             color = self.screen._colorstr(color)
         pen = self.pen()
-        undo_before = len(self._undo) if self._undo is not None else 0
+        undo_before = self._start_group()
         try:
             if self._resizemode == "auto":
                 self.hideturtle()
