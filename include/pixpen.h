@@ -123,6 +123,13 @@ PIXPEN_API extern char last_error[128];
  * or memory runs out. 0 x 0 is a valid image with no pixels. */
 PIXPEN_API Image create_image(int width, int height);
 
+/* The same as create_image, with the reason for a NULL result in `error`
+ * (NULL: no report): PIXPEN_ERROR_BAD_ARGUMENT for a negative size,
+ * PIXPEN_ERROR_TOO_LARGE beyond the pixel limit (which on 32-bit targets also
+ * keeps the bytes within the address space), PIXPEN_ERROR_OUT_OF_MEMORY.
+ * Never touches get_last_error(); safe from any thread. */
+PIXPEN_API Image create_image_checked(int width, int height, PixpenError *error);
+
 /* Frees the image and its pixels. NULL does nothing. */
 PIXPEN_API void destroy_image(Image image);
 
@@ -337,8 +344,10 @@ PIXPEN_API Image read_ppm(const char *filename);
 
 /* Reads a file, recognising the format from its first bytes: P3 and P6 by
  * their magic, any other "P<digit>" gets the PPM reader's refusal, a PNG is
- * refused as unsupported, anything else is read as TGA. NULL on failure; a
- * NULL filename is PIXPEN_ERROR_BAD_ARGUMENT. */
+ * refused as unsupported, bytes that could start a TGA header of any type
+ * are read as TGA, and anything else (empty input too) is
+ * PIXPEN_ERROR_UNSUPPORTED_FORMAT. NULL on failure; a NULL filename is
+ * PIXPEN_ERROR_BAD_ARGUMENT. */
 PIXPEN_API Image read_image(const char *filename, PixpenError *error);
 
 /* The same as read_image, from `size` bytes at `data`; never reads past them.

@@ -1,17 +1,7 @@
 # Fails unless the shared library's dynamic symbol table defines exactly the
-# public names (plus the linker's own section markers).
-set(public
-  WHITE last_error create_image destroy_image get_last_error do_pixel do_line do_clear do_invert
-  do_reverse_rgb turtle_set_xy turtle_move turtle_forward turtle_face_north turtle_left
-  turtle_right turtle_pen_up turtle_pen_down turtle_set_color write_tga read_tga write_ppm read_ppm
-  read_image decode_image decode_tga decode_ppm write_image encode_image free_buffer get_version
-  get_version_string do_thick_line do_polygon do_fill_polygon do_circle do_fill_circle
-  pixpen_turtle_init pixpen_turtle_release pixpen_turtle_forward pixpen_turtle_backward
-  pixpen_turtle_goto pixpen_turtle_home pixpen_turtle_circle pixpen_turtle_left pixpen_turtle_right
-  pixpen_turtle_set_heading pixpen_turtle_pen_up pixpen_turtle_pen_down pixpen_turtle_set_width
-  pixpen_turtle_set_pen_color pixpen_turtle_set_fill_color pixpen_turtle_dot
-  pixpen_turtle_begin_fill pixpen_turtle_end_fill pixpen_turtle_position pixpen_turtle_heading
-  pixpen_turtle_distance pixpen_turtle_towards)
+# names of include/pixpen.exports (plus the linker's own section markers).
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/PixpenExports.cmake)
+pixpen_read_exports(${CMAKE_CURRENT_LIST_DIR}/../include/pixpen.exports public declarations)
 set(linker_markers _init _fini _edata _end __bss_start)
 
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}

@@ -70,11 +70,15 @@ INSTANTIATE_TEST_SUITE_P(
         Detection{"p3", "P3 1 1 255 1 2 3", nullptr, 1}, Detection{"tga", kTga2x1, nullptr, 2},
         Detection{"p5_is_refused_as_ppm", "P5 1 1 255\n", "Only P3 and P6 formats are supported"},
         Detection{"p1_is_refused_as_ppm", "P1\n", "Only P3 and P6 formats are supported"},
-        Detection{"p_letter_is_tga", "PX" + std::string(20, ' '), "TGA id field not supported"},
+        Detection{"two_byte_p6_is_ppm", "P6", "Unable to read width and height"},
+        Detection{"text_is_unrecognised", "PX" + std::string(20, ' '), "Unrecognised image format"},
         Detection{"png", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR", "PNG files are written but not read"},
-        Detection{"png_signature_cut_is_tga", "\x89PNG\r\n", "Unable to read TGA header"},
-        Detection{"empty_is_tga", "", "Unable to read TGA header"},
+        Detection{"png_signature_cut_is_unrecognised", "\x89PNG\r\n", "Unrecognised image format"},
+        Detection{"empty_is_unrecognised", "", "Unrecognised image format"},
+        Detection{"tga_bit_depth_of_no_tga", kTga2x1.substr(0, 16) + "\x07\x20",
+                  "Unrecognised image format"},
         Detection{"lone_p_is_tga", "P", "Unable to read TGA header"},
+        Detection{"tga_header_cut", kTga2x1.substr(0, 10), "Unable to read TGA header"},
         Detection{"ppm_refusal_has_its_status", "P6 1 1 0\n",
                   "Invalid max value, must be between 1 and 65535"},
         Detection{"short_tga", kTga2x1.substr(0, 20), "Unable to read pixel data"}),
@@ -218,8 +222,14 @@ TEST(WriteImage, NullArgumentsAreBadArguments) {
     EXPECT_STREQ(error.message, "Image is NULL");
     EXPECT_FALSE(write_image(nullptr, image.get(), IMAGE_FORMAT_TGA, &error));
     EXPECT_STREQ(error.message, "File name is NULL");
-    std::size_t size = 0;
+    // The output that is given reads "nothing", as on every failure.
+    std::size_t size = 7;
     EXPECT_FALSE(encode_image(image.get(), IMAGE_FORMAT_TGA, nullptr, &size, nullptr));
+    EXPECT_EQ(size, 0U);
+    std::uint8_t stale = 0;
+    std::uint8_t *data = &stale;
+    EXPECT_FALSE(encode_image(image.get(), IMAGE_FORMAT_TGA, &data, nullptr, nullptr));
+    EXPECT_EQ(data, nullptr);
     EXPECT_FALSE(encode_image(image.get(), IMAGE_FORMAT_TGA, nullptr, nullptr, &error));
     EXPECT_STREQ(error.message, "Output pointer is NULL");
     EXPECT_EQ(error.status, PIXPEN_ERROR_BAD_ARGUMENT);

@@ -63,6 +63,7 @@ _bytes = ctypes.POINTER(ctypes.c_uint8)
 
 SIGNATURES = {
     "create_image": (Handle, [_int, _int]),
+    "create_image_checked": (Handle, [_int, _int, _error]),
     "destroy_image": (None, [Handle]),
     "do_pixel": (None, [Handle, _int, _int, ColorRecord]),
     "do_line": (None, [Handle, _int, _int, _int, _int, ColorRecord]),
@@ -94,6 +95,20 @@ SIGNATURES = {
     "get_version": (_int, []),
     "get_version_string": (ctypes.c_char_p, []),
 }
+
+# Exported names this package does not call: the process-wide error buffer
+# and the classic readers and writers that report through it or not at all;
+# every call here reports to a PixpenError of its own instead.
+# pixpen.turtle keeps the standard turtle module's own geometry in Python and
+# draws through the shapes, so the C fractional turtle is not bound here.
+NOT_BOUND = frozenset(
+    {"WHITE", "last_error", "get_last_error", "read_tga", "write_tga", "read_ppm", "write_ppm"}
+    | {name for name in ("init", "release", "forward", "backward", "goto", "home", "circle",
+                         "left", "right", "set_heading", "pen_up", "pen_down", "set_width",
+                         "set_pen_color", "set_fill_color", "dot", "begin_fill", "end_fill",
+                         "position", "heading", "distance", "towards")
+       for name in ["pixpen_turtle_" + name]}
+)
 
 
 def _candidates():
