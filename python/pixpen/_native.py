@@ -28,12 +28,6 @@ class ColorRecord(ctypes.Structure):
     _fields_ = [("r", ctypes.c_uint8), ("g", ctypes.c_uint8), ("b", ctypes.c_uint8)]
 
 
-class PointRecord(ctypes.Structure):
-    """``PixpenPoint``: one polygon corner in pixels."""
-
-    _fields_ = [("x", ctypes.c_int32), ("y", ctypes.c_int32)]
-
-
 class ImageRecord(ctypes.Structure):
     """``struct Image`` (``ImageRecord``) from pixpen.h, field for field."""
 
@@ -49,6 +43,12 @@ class ImageRecord(ctypes.Structure):
     ]
 
 
+class PointRecord(ctypes.Structure):
+    """``PixpenPoint``: a polygon vertex."""
+
+    _fields_ = [("x", ctypes.c_int32), ("y", ctypes.c_int32)]
+
+
 class ErrorRecord(ctypes.Structure):
     """``PixpenError``: the enum is an int in the C ABI on every platform we build."""
 
@@ -60,6 +60,7 @@ _int = ctypes.c_int
 _bool = ctypes.c_bool
 _error = ctypes.POINTER(ErrorRecord)
 _bytes = ctypes.POINTER(ctypes.c_uint8)
+_points = ctypes.POINTER(PointRecord)
 
 SIGNATURES = {
     "create_image": (Handle, [_int, _int]),
@@ -68,7 +69,9 @@ SIGNATURES = {
     "do_pixel": (None, [Handle, _int, _int, ColorRecord]),
     "do_line": (None, [Handle, _int, _int, _int, _int, ColorRecord]),
     "do_thick_line": (None, [Handle, _int, _int, _int, _int, _int, ColorRecord]),
-    "do_fill_polygon": (None, [Handle, ctypes.POINTER(PointRecord), ctypes.c_size_t, ColorRecord]),
+    "do_polygon": (None, [Handle, _points, ctypes.c_size_t, ColorRecord]),
+    "do_fill_polygon": (None, [Handle, _points, ctypes.c_size_t, ColorRecord]),
+    "do_circle": (None, [Handle, _int, _int, _int, ColorRecord]),
     "do_fill_circle": (None, [Handle, _int, _int, _int, ColorRecord]),
     "do_clear": (None, [Handle, ColorRecord]),
     "do_invert": (None, [Handle]),
@@ -103,11 +106,10 @@ SIGNATURES = {
 # draws through the shapes, so the C fractional turtle is not bound here.
 NOT_BOUND = frozenset(
     {"WHITE", "last_error", "get_last_error", "read_tga", "write_tga", "read_ppm", "write_ppm"}
-    | {name for name in ("init", "release", "forward", "backward", "goto", "home", "circle",
-                         "left", "right", "set_heading", "pen_up", "pen_down", "set_width",
-                         "set_pen_color", "set_fill_color", "dot", "begin_fill", "end_fill",
-                         "position", "heading", "distance", "towards")
-       for name in ["pixpen_turtle_" + name]}
+    | {"pixpen_turtle_" + name for name in (
+        "init", "release", "forward", "backward", "goto", "home", "circle", "left", "right",
+        "set_heading", "pen_up", "pen_down", "set_width", "set_pen_color", "set_fill_color", "dot",
+        "begin_fill", "end_fill", "position", "heading", "distance", "towards")}
 )
 
 
