@@ -238,14 +238,14 @@ PIXPEN_API void turtle_set_color(Image image, Color color);
 typedef struct PixpenTurtlePath PixpenTurtlePath;
 
 typedef struct PixpenTurtle {
-    double x;              /* column, fractional */
-    double y;              /* row, fractional */
-    double heading;        /* degrees in [0, 360), counter-clockwise, 0 = +x, 90 = up */
-    double pen_width;      /* line width in pixels (rounded when drawing, at least 1) */
-    Color pen_color;       /* lines and the default dot colour */
-    Color fill_color;      /* the inside of a fill */
-    bool pen_down;         /* true: moves draw */
-    bool filling;          /* between begin_fill and end_fill */
+    double x;               /* column, fractional */
+    double y;               /* row, fractional */
+    double heading;         /* degrees in [0, 360), counter-clockwise, 0 = +x, 90 = up */
+    double pen_width;       /* line width in pixels (rounded when drawing, at least 1) */
+    Color pen_color;        /* lines and the default dot colour */
+    Color fill_color;       /* the inside of a fill */
+    bool pen_down;          /* true: moves draw */
+    bool filling;           /* between begin_fill and end_fill */
     PixpenTurtlePath *path; /* NULL unless filling */
 } PixpenTurtle;
 
