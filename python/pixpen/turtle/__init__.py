@@ -498,6 +498,7 @@ class RawTurtle:
         self._shown = True
         self._fillpath = None
         self._fillitem = None
+        self._poly, self._creating_poly = None, False
         self._undo = [] if self._undo_size else None
 
     def clear(self):
@@ -556,6 +557,8 @@ class RawTurtle:
         if self._fillpath is not None:
             old_fill_length = len(self._fillpath)
             self._fillpath.append(end)
+        if self._creating_poly:
+            self._poly.append(end)
         self._position = end
 
         def undo():
@@ -903,14 +906,42 @@ class RawTurtle:
 
     def _shape_matrix(self):
         if self._resizemode == "user":
-            wid, length = self._stretchfactor
-            c, s = math.cos(self._tilt), math.sin(self._tilt)
-            shear = self._shearfactor
-            return (length * c, length * (shear * c + s), -wid * s, wid * (c - shear * s))
+            return self._user_matrix()
         if self._resizemode == "auto":
             scale = max(1, self._pensize / 5.0)
             return (scale, 0, 0, scale)
         return None
+
+    def _user_matrix(self):
+        """Stretch, then shear, then tilt, as one 2 x 2 matrix."""
+        scx, scy = self._stretchfactor
+        c, s = math.cos(self._tilt), math.sin(self._tilt)
+        shear = self._shearfactor
+        return (scx * c, scy * (shear * c + s), -scx * s, scy * (c - shear * s))
+
+    def shapetransform(self, t11=None, t12=None, t21=None, t22=None):
+        """The shape's matrix, or sets it (kept as stretch, shear and tilt)."""
+        if t11 is t12 is t21 is t22 is None:
+            return self._user_matrix()
+        m11, m12, m21, m22 = (given if given is not None else current for given, current in
+                              zip((t11, t12, t21, t22), self._user_matrix()))
+        if m11 * m22 - m12 * m21 == 0:
+            raise TurtleGraphicsError("Bad shape transform matrix: must not be singular")
+        alfa = math.atan2(-m21, m11) % math.tau
+        sa, ca = math.sin(alfa), math.cos(alfa)
+        a11, a12, a22 = ca * m11 - sa * m21, ca * m12 - sa * m22, sa * m12 + ca * m22
+        self.pen(resizemode="user", stretchfactor=(a11, a22), shearfactor=a12 / a22, tilt=alfa)
+
+    def get_shapepoly(self):
+        """The shape's polygon after stretch, shear and tilt, before turning to the heading."""
+        shape = self.screen._shapes[self._shape]
+        if shape._type != "polygon":
+            return None
+        matrix = self._shape_matrix()
+        if matrix is None:
+            return shape._data
+        t11, t12, t21, t22 = matrix
+        return tuple((t11 * x + t12 * y, t21 * x + t22 * y) for (x, y) in shape._data)
 
     def _world_polygon(self, polygon):
         """The shape's points placed at the turtle and turned to its heading,
@@ -992,14 +1023,16 @@ class RawTurtle:
 
     getpen = getturtle
 
-    def get_poly(self):
-        return None
-
     def begin_poly(self):
-        pass
+        """Starts recording the corners the turtle visits, for a shape."""
+        self._poly = [self._position]
+        self._creating_poly = True
 
     def end_poly(self):
-        pass
+        self._creating_poly = False
+
+    def get_poly(self):
+        return tuple(self._poly) if self._poly is not None else None
 
     for _name in ("onclick", "onrelease", "ondrag"):
         locals()[_name] = _ignored(_name)
@@ -1083,7 +1116,7 @@ _TURTLE_NAMES = [
     "onclick", "ondrag", "onrelease", "pd", "pen", "pencolor", "pendown", "pensize", "penup",
     "pos", "position", "pu", "radians", "reset", "resizemode", "right", "rt", "seth",
     "setheading", "setpos", "setposition", "settiltangle", "setundobuffer", "setx", "sety",
-    "shape", "shapesize", "shearfactor", "showturtle", "speed", "st", "stamp", "teleport",
+    "shape", "shapesize", "shapetransform", "get_shapepoly", "shearfactor", "showturtle", "speed", "st", "stamp", "teleport",
     "tilt", "tiltangle", "towards", "turtlesize", "undo", "undobufferentries", "up", "width",
     "write", "xcor", "ycor"]
 
