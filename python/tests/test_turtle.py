@@ -70,6 +70,19 @@ def test_circle_vertices_lie_on_the_circle(pen, radius, extent):
         assert math.dist(vertex, centre) == pytest.approx(abs(radius))
 
 
+def test_shapes_and_recorded_polygons(pen):
+    # The standard module's documented example of a shape transform.
+    pen.shape("square")
+    pen.shapetransform(4, -1, 0, 2)
+    flat = [c for point in pen.get_shapepoly() for c in point]
+    assert flat == pytest.approx([50, -20, 30, 20, -50, 20, -30, -20])
+    pen.begin_poly()
+    play(pen, [("fd", 10), ("lt", 90), ("fd", 5)])
+    pen.end_poly()
+    pen.fd(99)
+    assert [c for point in pen.get_poly() for c in point] == pytest.approx([0, 0, 10, 0, 10, 5])
+
+
 def test_logo_mode_counts_clockwise_from_north(pen):
     pen.screen.mode("logo")
     pen = headless.Turtle()
