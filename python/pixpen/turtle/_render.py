@@ -7,9 +7,16 @@ from .._native import ColorRecord, PointRecord, api
 from ._colors_parse import parse_color_string
 
 
+_FAR = float(1 << 30)
+
+
 def _pixel(value):
-    # Halves go up, as on a canvas; Python's round() would go to even.
-    return int(math.floor(value + 0.5))
+    """The nearest pixel coordinate, halves up as on a canvas (round() would
+    go to even); far-away points are pulled in to where C ints still hold
+    them, so they clip like any other point outside."""
+    if value != value:  # NaN
+        return 0
+    return int(math.floor(min(max(value, -_FAR), _FAR) + 0.5))
 
 
 class _Painter:
