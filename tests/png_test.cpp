@@ -85,6 +85,84 @@ INSTANTIATE_TEST_SUITE_P(Colours, PngForm,
                                          Form{256, 3, 8}, Form{257, 2, 8}),
                          [](const auto &info) { return std::to_string(info.param.colours); });
 
+// Pictures that deflate shrinks are compressed; noise, which it cannot
+// shrink, is stored, and then its rows are not filtered (filter type 0).
+struct Storage {
+    const char *name;
+    int width;
+    int height;
+    Color (*paint)(int x, int y);
+    bool stored;
+};
+
+void PrintTo(const Storage &s, std::ostream *out) {
+    *out << s.name;
+}
+
+class PngStorage : public testing::TestWithParam<Storage> {};
+
+TEST_P(PngStorage, CompressesWhatDeflateCanShrink) {
+    if (!png_built()) {
+        GTEST_SKIP() << "PNG output not built: no libdeflate or zlib for this target";
+    }
+    const Storage s = GetParam();
+    auto image = test::make_image(s.width, s.height);
+    for (int y = 0; y < s.height; ++y) {
+        for (int x = 0; x < s.width; ++x) {
+            image->pixels[static_cast<std::size_t>(y) * s.width + x] = s.paint(x, y);
+        }
+    }
+    std::uint8_t *data = nullptr;
+    std::size_t size = 0;
+    PixpenError error{};
+    ASSERT_TRUE(encode_image(image.get(), IMAGE_FORMAT_PNG, &data, &size, &error)) << error.message;
+    const std::vector<std::uint8_t> file(data, data + size);
+    free_buffer(data);
+    // Chunks from byte 8: length, type, data, CRC. The first IDAT's data opens
+    // with the 2-byte zlib header, then the first deflate block, whose bits 1-2
+    // give its type (0: stored, then LEN and NLEN after the header byte).
+    std::size_t at = 8;
+    while (at + 8 <= file.size() &&
+           std::string(file.begin() + at + 4, file.begin() + at + 8) != "IDAT") {
+        at += 12 + be32(&file[at]);
+    }
+    ASSERT_LE(at + 8 + 8, file.size()) << "no IDAT";
+    const std::uint8_t *block = &file[at + 8 + 2];
+    const bool stored = ((block[0] >> 1) & 3) == 0;
+    EXPECT_EQ(stored, s.stored);
+    if (stored) {
+        EXPECT_EQ(block[5], 0) << "the first row of a stored image is filtered";
+    }
+}
+
+Color line_art(int x, int y) {
+    const bool on = x == y || x == 3 * y / 2 || y == 40;
+    return on ? Color{255, 255, 255} : Color{0, 0, 0};
+}
+
+Color noise(int x, int y) {
+    std::uint32_t h = static_cast<std::uint32_t>(y * 7919 + x) * 2654435761U;
+    h ^= h >> 15;
+    h *= 2246822519U;
+    h ^= h >> 13;
+    return Color{static_cast<std::uint8_t>(h), static_cast<std::uint8_t>(h >> 8),
+                 static_cast<std::uint8_t>(h >> 16)};
+}
+
+// Five colours in bands of 1000 rows: a one-pixel row is far too short for
+// a few rows to show that the picture compresses.
+Color narrow_bands(int, int y) {
+    const auto c = static_cast<std::uint8_t>(y / 1000 % 5 * 60);
+    return Color{c, static_cast<std::uint8_t>(255 - c), 7};
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, PngStorage,
+                         testing::Values(Storage{"line_art", 256, 256, line_art, false},
+                                         Storage{"noise", 256, 256, noise, true},
+                                         Storage{"narrow_five_colours", 1, 3'000'000, narrow_bands,
+                                                 false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 // Built without a compression library, the encoder says so and what to install.
 TEST(PngNotBuilt, IsAnUnsupportedFormat) {
     if (png_built()) {

@@ -380,9 +380,13 @@ constexpr std::size_t kIhdrSize = 13;
 constexpr std::uint8_t kColourTypeTruecolour = 2;
 constexpr std::uint8_t kColourTypeIndexed = 3;
 
-// Bytes of every row sampled to judge compressibility, and at most how many rows.
+// Bytes of every row sampled to judge compressibility, and how many rows are
+// enough when rows are wide. Narrow rows need more of them: in a few dozen
+// bytes deflate's fixed overhead hides any saving, so the sample is never
+// smaller than kMinSampleBytes while the image has that much.
 constexpr std::size_t kSampleBytesPerRow = 16 * 1024;
 constexpr std::size_t kSampleRows = 16;
+constexpr std::size_t kMinSampleBytes = 4096;
 // A sample that level-1 deflate shrinks by less than this fraction is stored.
 constexpr std::size_t kIncompressiblePercent = 95;
 
@@ -429,7 +433,19 @@ bool incompressible(std::size_t sample_size, MakeSample make_sample, bool &faile
         return false;
     }
     const std::size_t size = compressor.compress(sample.get(), sample_size, packed.get(), capacity);
-    return size == 0 || size * 100 >= sample_size * kIncompressiblePercent;
+    if (size == 0) {
+        // The bound always fits, so only the library running out of memory
+        // gets here; storing instead would make the bytes depend on memory.
+        failed = true;
+        return false;
+    }
+    return size * 100 >= sample_size * kIncompressiblePercent;
+}
+
+// How many rows the compressibility sample takes, each `sample_bytes` wide.
+std::size_t sample_row_count(std::size_t height, std::size_t sample_bytes) noexcept {
+    const std::size_t for_min_bytes = (kMinSampleBytes + sample_bytes) / (sample_bytes + 1);
+    return std::min(height, std::max(kSampleRows, for_min_bytes));
 }
 
 // The rows that stand for the whole image in the compressibility sample.
@@ -520,8 +536,8 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     int level = layout.indexed ? tuning.palette_level : tuning.truecolour_level;
     const std::size_t row_bytes = layout.row_bytes;
     const std::size_t stride = row_bytes + 1;
-    const std::size_t sample_rows = std::min(layout.height, kSampleRows);
     const std::size_t sample_bytes = std::min(row_bytes, kSampleBytesPerRow);
+    const std::size_t sample_rows = sample_row_count(layout.height, sample_bytes);
 
     // Zeros above the first row, and the scratch rows the filters need.
     Buffer zeros(static_cast<std::uint8_t *>(std::calloc(row_bytes, 1)));
