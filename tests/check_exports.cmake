@@ -5,7 +5,7 @@ set(public
   do_reverse_rgb turtle_set_xy turtle_move turtle_forward turtle_face_north turtle_left
   turtle_right turtle_pen_up turtle_pen_down turtle_set_color write_tga read_tga write_ppm read_ppm
   read_image decode_image decode_tga decode_ppm write_image encode_image free_buffer get_version
-  get_version_string)
+  get_version_string write_image_with_options encode_image_with_options)
 set(linker_markers _init _fini _edata _end __bss_start)
 
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}

@@ -2,6 +2,7 @@
 // writing and encoding in any format, each reporting to its caller's own
 // PixpenError and never to the process-wide buffer.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -104,10 +105,28 @@ std::uint64_t memory_needed(Image image, ImageFormat format) {
     return pixpen::detail::ppm_encoded_bound(image, format == IMAGE_FORMAT_PPM_ASCII);
 }
 
-bool encode_to_memory(Image image, ImageFormat format, std::uint8_t **data, std::size_t *size,
-                      PixpenError &error) {
+// The PNG settings `options` ask for; refused when they name no level. A
+// caller built against an older header may pass a shorter struct: the fields
+// it does not have keep their defaults.
+bool png_tuning_from(const PixpenEncodeOptions *options, pixpen::detail::PngTuning &tuning,
+                     PixpenError &error) {
+    int level = PIXPEN_PNG_LEVEL_DEFAULT;
+    if (options != nullptr &&
+        options->size >= offsetof(PixpenEncodeOptions, png_level) + sizeof options->png_level) {
+        level = options->png_level;
+    }
+    if (level != PIXPEN_PNG_LEVEL_DEFAULT && level != PIXPEN_PNG_LEVEL_FASTEST &&
+        level != PIXPEN_PNG_LEVEL_SMALLEST) {
+        return refuse(error, Refusal::png_level);
+    }
+    tuning = pixpen::detail::png_tuning_for(static_cast<PixpenPngLevel>(level));
+    return true;
+}
+
+bool encode_to_memory(Image image, ImageFormat format, const pixpen::detail::PngTuning &tuning,
+                      std::uint8_t **data, std::size_t *size, PixpenError &error) {
     if (format == IMAGE_FORMAT_PNG) {
-        return pixpen::detail::encode_png(image, data, size, error);
+        return pixpen::detail::encode_png(image, tuning, data, size, error);
     }
     ByteWriter out(memory_needed(image, format));
     if (!out.ready() || !encode_to(image, format, out)) {
@@ -122,11 +141,12 @@ bool write_failed(File &file, PixpenError &error) {
     return pixpen::detail::set_system_error(error, PIXPEN_ERROR_IO, reason != 0 ? reason : EIO);
 }
 
-bool write_to_file(File &file, Image image, ImageFormat format, PixpenError &error) {
+bool write_to_file(File &file, Image image, ImageFormat format,
+                   const pixpen::detail::PngTuning &tuning, PixpenError &error) {
     if (format == IMAGE_FORMAT_PNG) {
         std::uint8_t *bytes = nullptr;
         std::size_t size = 0;
-        if (!pixpen::detail::encode_png(image, &bytes, &size, error)) {
+        if (!pixpen::detail::encode_png(image, tuning, &bytes, &size, error)) {
             return false;
         }
         const bool written = file.write(bytes, size);
@@ -168,12 +188,18 @@ PIXPEN_API Image decode_ppm(const void *data, size_t size, PixpenError *error) {
 
 PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat format,
                             PixpenError *error) {
+    return write_image_with_options(filename, image, format, nullptr, error);
+}
+
+PIXPEN_API bool write_image_with_options(const char *filename, Image image, ImageFormat format,
+                                         const PixpenEncodeOptions *options, PixpenError *error) {
     Report report(error);
     if (filename == nullptr) {
         return refuse(*report, Refusal::null_file_name);
     }
     // Checked before opening, so a refused image never truncates the file.
-    if (!check_writable(image, format, *report)) {
+    pixpen::detail::PngTuning tuning;
+    if (!check_writable(image, format, *report) || !png_tuning_from(options, tuning, *report)) {
         return false;
     }
     File file(filename, "wb");
@@ -181,19 +207,26 @@ PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat forma
         return pixpen::detail::set_system_error(*report, PIXPEN_ERROR_CANNOT_OPEN,
                                                 file.open_error());
     }
-    return write_to_file(file, image, format, *report);
+    return write_to_file(file, image, format, tuning, *report);
 }
 
 PIXPEN_API bool encode_image(Image image, ImageFormat format, uint8_t **data, size_t *size,
                              PixpenError *error) {
+    return encode_image_with_options(image, format, nullptr, data, size, error);
+}
+
+PIXPEN_API bool encode_image_with_options(Image image, ImageFormat format,
+                                          const PixpenEncodeOptions *options, uint8_t **data,
+                                          size_t *size, PixpenError *error) {
     Report report(error);
     if (data == nullptr || size == nullptr) {
         return refuse(*report, Refusal::null_output);
     }
     *data = nullptr;
     *size = 0;
-    return check_writable(image, format, *report) &&
-           encode_to_memory(image, format, data, size, *report);
+    pixpen::detail::PngTuning tuning;
+    return check_writable(image, format, *report) && png_tuning_from(options, tuning, *report) &&
+           encode_to_memory(image, format, tuning, data, size, *report);
 }
 
 PIXPEN_API void free_buffer(void *data) {

@@ -35,6 +35,10 @@ struct PngTuning {
 // What encode_png uses.
 PngTuning default_png_tuning() noexcept;
 
+// The settings behind each level callers can choose; PIXPEN_PNG_LEVEL_DEFAULT
+// gives default_png_tuning(). `level` is one of the three.
+PngTuning png_tuning_for(PixpenPngLevel level) noexcept;
+
 // Which compression library this build uses: "libdeflate", "zlib" or "" (none).
 const char *png_compressor_name() noexcept;
 
