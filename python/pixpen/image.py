@@ -503,7 +503,10 @@ class Image:
             raise TypeError("expected uint8 samples, not format %r: convert with "
                             "array.astype(numpy.uint8)" % view.format)
         height, width = view.shape[:2]
-        return cls.frombytes(width, height, view.tobytes())
+        # A plain contiguous array goes straight into the new image, without
+        # a second full-size copy on the way.
+        plain = view.c_contiguous and view.format == "B" and not view.readonly
+        return cls.frombytes(width, height, view if plain else view.tobytes())
 
     def to_pil(self):
         """A Pillow RGB image with a copy of the pixels."""
