@@ -253,9 +253,9 @@ PIXPEN_API bool encode_image(Image image, ImageFormat format, uint8_t **data, si
 
 /* How PNG output trades time for size. The numbers are stable. */
 typedef enum PixpenPngLevel {
-    PIXPEN_PNG_LEVEL_DEFAULT = 0,  /* what write_image and encode_image use */
-    PIXPEN_PNG_LEVEL_FASTEST = 1,  /* least time; files up to a fifth larger */
-    PIXPEN_PNG_LEVEL_SMALLEST = 2  /* smallest files; several times the default's time */
+    PIXPEN_PNG_LEVEL_DEFAULT = 0, /* what write_image and encode_image use */
+    PIXPEN_PNG_LEVEL_FASTEST = 1, /* least time; files up to a fifth larger */
+    PIXPEN_PNG_LEVEL_SMALLEST = 2 /* smallest files; several times the default's time */
 } PixpenPngLevel;
 
 /* Choices for the *_with_options encoders. Set `size` to

@@ -91,7 +91,12 @@ void free(void *pointer) {
 // bytes too, so that a huge declared size cannot slip past the counter.
 void *mmap(void *address, std::size_t length, int protection, int flags, int fd, off_t offset) {
     using Mmap = void *(*)(void *, std::size_t, int, int, int, off_t);
+#if defined(_FILE_OFFSET_BITS) && _FILE_OFFSET_BITS == 64 && !defined(__LP64__)
+    // The header renames this definition to mmap64 on such builds.
+    static const auto next = reinterpret_cast<Mmap>(dlsym(RTLD_NEXT, "mmap64"));
+#else
     static const auto next = reinterpret_cast<Mmap>(dlsym(RTLD_NEXT, "mmap"));
+#endif
     void *pointer = next(address, length, protection, flags, fd, offset);
     if (armed && pointer != MAP_FAILED && (flags & MAP_ANONYMOUS) != 0) {
         seen = true;
