@@ -378,7 +378,35 @@ PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat forma
 PIXPEN_API bool encode_image(Image image, ImageFormat format, uint8_t **data, size_t *size,
                              PixpenError *error);
 
-/* Frees a buffer from encode_image. NULL does nothing. */
+/* How PNG output trades time for size. The numbers are stable. */
+typedef enum PixpenPngLevel {
+    PIXPEN_PNG_LEVEL_DEFAULT = 0, /* what write_image and encode_image use */
+    PIXPEN_PNG_LEVEL_FASTEST = 1, /* least time; files up to a fifth larger */
+    PIXPEN_PNG_LEVEL_SMALLEST = 2 /* smallest files; several times the default's time */
+} PixpenPngLevel;
+
+/* Choices for the *_with_options encoders. Set `size` to
+ * sizeof(PixpenEncodeOptions): later versions may append fields, and a field
+ * that does not fit in `size` takes its default. Zero the struct first. */
+typedef struct PixpenEncodeOptions {
+    uint32_t size;
+    int png_level; /* a PixpenPngLevel; other formats ignore it */
+} PixpenEncodeOptions;
+
+/* write_image with `options`; NULL options are the defaults, so the call is
+ * then write_image. An unknown png_level is a bad argument, refused before
+ * the file is opened. */
+PIXPEN_API bool write_image_with_options(const char *filename, Image image, ImageFormat format,
+                                         const PixpenEncodeOptions *options, PixpenError *error);
+
+/* encode_image with `options`, as write_image_with_options takes them. On
+ * failure *data and *size are NULL and 0. */
+PIXPEN_API bool encode_image_with_options(Image image, ImageFormat format,
+                                          const PixpenEncodeOptions *options, uint8_t **data,
+                                          size_t *size, PixpenError *error);
+
+/* Frees a buffer from encode_image or encode_image_with_options. NULL does
+ * nothing. */
 PIXPEN_API void free_buffer(void *data);
 
 /* ---- version ------------------------------------------------------------ */

@@ -70,6 +70,27 @@ enum class Format : int {
     png = IMAGE_FORMAT_PNG,
 };
 
+/* How PNG output trades time for size (the C PixpenPngLevel). */
+enum class PngLevel : int {
+    default_level = PIXPEN_PNG_LEVEL_DEFAULT,
+    fastest = PIXPEN_PNG_LEVEL_FASTEST,
+    smallest = PIXPEN_PNG_LEVEL_SMALLEST,
+};
+
+/* Choices for saving and encoding; formats other than PNG ignore png_level. */
+struct EncodeOptions {
+    PngLevel png_level = PngLevel::default_level;
+};
+
+namespace internal {
+inline PixpenEncodeOptions c_options(const EncodeOptions &options) noexcept {
+    PixpenEncodeOptions c{};
+    c.size = sizeof c;
+    c.png_level = static_cast<int>(options.png_level);
+    return c;
+}
+} // namespace internal
+
 /* The version of the header being compiled, MAJOR * 10000 + MINOR * 100 + PATCH. */
 inline constexpr int header_version =
     PIXPEN_VERSION_MAJOR * 10000 + PIXPEN_VERSION_MINOR * 100 + PIXPEN_VERSION_PATCH;
@@ -614,6 +635,32 @@ class Picture {
         return internal::take_buffer(data, size);
     }
 
+    /* try_save with `options`, e.g. {pixpen::PngLevel::smallest}. */
+    [[nodiscard]] Result<void> try_save(const internal::PathArg &file, Format format,
+                                        const EncodeOptions &options) const noexcept {
+        PixpenError error{};
+        const PixpenEncodeOptions c = internal::c_options(options);
+        if (::write_image_with_options(file.c_str(), image_, static_cast<ImageFormat>(format), &c,
+                                       &error)) {
+            return {};
+        }
+        return Error(error);
+    }
+
+    /* try_encode with `options`. */
+    [[nodiscard]] Result<Bytes> try_encode(Format format,
+                                           const EncodeOptions &options) const noexcept {
+        PixpenError error{};
+        const PixpenEncodeOptions c = internal::c_options(options);
+        std::uint8_t *data = nullptr;
+        std::size_t size = 0;
+        if (!::encode_image_with_options(image_, static_cast<ImageFormat>(format), &c, &data, &size,
+                                         &error)) {
+            return Error(error);
+        }
+        return internal::take_buffer(data, size);
+    }
+
 #if defined(__cpp_exceptions)
     // The same operations, throwing pixpen::Exception on failure.
     [[nodiscard]] static Picture create(int width, int height) {
@@ -648,6 +695,12 @@ class Picture {
     }
     [[nodiscard]] Bytes encode(Format format) const {
         return try_encode(format).value();
+    }
+    void save(const internal::PathArg &file, Format format, const EncodeOptions &options) const {
+        try_save(file, format, options).value();
+    }
+    [[nodiscard]] Bytes encode(Format format, const EncodeOptions &options) const {
+        return try_encode(format, options).value();
     }
 #endif
 

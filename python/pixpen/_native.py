@@ -55,6 +55,12 @@ class ErrorRecord(ctypes.Structure):
     _fields_ = [("status", ctypes.c_int), ("message", ctypes.c_char * 128)]
 
 
+class EncodeOptionsRecord(ctypes.Structure):
+    """``PixpenEncodeOptions``: ``size`` tells the library which fields it holds."""
+
+    _fields_ = [("size", ctypes.c_uint32), ("png_level", ctypes.c_int)]
+
+
 Handle = ctypes.POINTER(ImageRecord)
 _int = ctypes.c_int
 _bool = ctypes.c_bool
@@ -93,6 +99,15 @@ SIGNATURES = {
     "encode_image": (
         _bool,
         [Handle, _int, ctypes.POINTER(_bytes), ctypes.POINTER(ctypes.c_size_t), _error],
+    ),
+    "write_image_with_options": (
+        _bool,
+        [ctypes.c_char_p, Handle, _int, ctypes.POINTER(EncodeOptionsRecord), _error],
+    ),
+    "encode_image_with_options": (
+        _bool,
+        [Handle, _int, ctypes.POINTER(EncodeOptionsRecord), ctypes.POINTER(_bytes),
+         ctypes.POINTER(ctypes.c_size_t), _error],
     ),
     "free_buffer": (None, [ctypes.c_void_p]),
     "get_version": (_int, []),

@@ -64,6 +64,7 @@ C_TYPES = {
     "Image": pixpen._native.Handle,
     "ImageFormat": ctypes.c_int,
     "PixpenError *": ctypes.POINTER(pixpen._native.ErrorRecord),
+    "const PixpenEncodeOptions *": ctypes.POINTER(pixpen._native.EncodeOptionsRecord),
 }
 
 
