@@ -11,6 +11,10 @@ if ! command -v emcc >/dev/null; then
   echo "web/build.sh: emcc not found (Debian: apt-get install emscripten)" >&2
   exit 1
 fi
+# The page's npm packages, exactly as web/package-lock.json pins them.
+if [[ ! -d "$source_dir/web/node_modules/acorn" ]]; then
+  (cd "$source_dir/web" && npm ci --no-audit --no-fund)
+fi
 # emscripten's JavaScript optimiser needs acorn, which Debian installs in its
 # own Node folder: a Node from elsewhere (nodesource's, say) must be told.
 if [[ -d /usr/share/nodejs/acorn ]]; then

@@ -79,6 +79,22 @@ const SIGNATURES = {
   turtle_pen_up: 'v:p',
   turtle_pen_down: 'v:p',
   turtle_set_color: 'v:pc',
+  // The fractional turtle: 't' is its record, 'P' an image or none.
+  pixpen_turtle_init: 'v:tP',
+  pixpen_turtle_forward: 'b:tPd',
+  pixpen_turtle_goto: 'b:tPdd',
+  pixpen_turtle_circle: 'b:tPddi',
+  pixpen_turtle_left: 'v:td',
+  pixpen_turtle_right: 'v:td',
+  pixpen_turtle_set_heading: 'v:td',
+  pixpen_turtle_pen_up: 'v:t',
+  pixpen_turtle_pen_down: 'v:t',
+  pixpen_turtle_set_width: 'v:td',
+  pixpen_turtle_set_pen_color: 'v:tc',
+  pixpen_turtle_set_fill_color: 'v:tc',
+  pixpen_turtle_dot: 'v:tPdc',
+  pixpen_turtle_begin_fill: 'b:t',
+  pixpen_turtle_end_fill: 'b:tP',
 };
 
 const COLOR_SLOTS = 2;
@@ -104,22 +120,30 @@ export function recordCalls(record) {
   recorder = record;
 }
 
-function call(name, image, ...args) {
+// Objects (images, turtles) are passed as themselves: their address goes to
+// C, their id to the recorder.
+function call(name, ...args) {
   const signature = SIGNATURES[name];
   const kinds = signature.slice(2);
-  const raw = [image.handle];
+  const raw = [];
+  const recorded = [];
   let colors = 0;
-  for (let i = 1; i < kinds.length; i++) {
-    const value = args[i - 1];
+  for (let i = 0; i < kinds.length; i++) {
+    const value = args[i];
     if (kinds[i] === 'c') {
       const address = scratch + 4 * colors++;
       heap().set(value, address);
       raw.push(address);
+      recorded.push(value);
+    } else if ('ptP'.includes(kinds[i])) {
+      raw.push(value ? value.handle : 0);
+      recorded.push(value ? value.id : 0);
     } else {
       raw.push(value);
+      recorded.push(value);
     }
   }
-  if (recorder) recorder([name, signature, image.id, ...args]);
+  if (recorder) recorder([name, signature, ...recorded]);
   const result = wasm['_' + name](...raw);
   return signature[0] === 'b' ? result !== 0 : undefined;
 }
@@ -201,6 +225,7 @@ function writingFormat(format) {
 // A last resort for images nobody closed. close() unregisters, so a handle is
 // never freed twice.
 const finalizer = new FinalizationRegistry((handle) => wasm._destroy_image(handle));
+// Ids name images and turtles in recorded calls; one sequence for both.
 let nextId = 1;
 // Lets decode() wrap a record the library made, through the one constructor.
 const ADOPT = Symbol('adopt');
@@ -224,6 +249,7 @@ export class Image {
     const handle = wasm._create_image(width, height);
     if (!handle) throw new PixpenError(Status.OUT_OF_MEMORY, `no memory for a ${width} x ${height} image`);
     this.#adopt(handle);
+    if (recorder) recorder(['create_image', 'p:ii', this.id, width, height]);
   }
 
   #adopt(handle) {
@@ -435,6 +461,230 @@ export class Image {
 
   toString() {
     return this.closed ? '<pixpen.Image closed>' : `<pixpen.Image ${this.width} x ${this.height}>`;
+  }
+}
+
+// ---- the fractional turtle ----------------------------------------------------
+
+// PixpenTurtle in wasm32: x, y, heading, pen_width (doubles at 0, 8, 16, 24),
+// then the colours, flags and the path pointer; 48 bytes with its alignment.
+const TURTLE_SIZE = 48;
+const PEN_COLOR = 32;
+const FILL_COLOR = 35;
+const PEN_DOWN = 38;
+const FILLING = 39;
+const turtleFinalizer = new FinalizationRegistry((address) => {
+  wasm._pixpen_turtle_release(address);
+  wasm._free(address);
+});
+const doubles = () => new Float64Array(wasm.HEAPU8.buffer);
+
+/**
+ * The standard turtle module's drawing turtle, on an Image: origin at the
+ * image's centre, y up, headings in degrees counter-clockwise from east,
+ * positions and headings kept as doubles. Moves leave the image freely; what
+ * falls outside is clipped. The pen starts black, 1 pixel wide, as the
+ * standard module's does; colours in colormode 1.0 unless colormode(255).
+ */
+export class Turtle {
+  #address = 0;
+  #image;
+  #origin;
+  #colormode = 1.0;
+
+  constructor(image) {
+    if (!(image instanceof Image)) throw new TypeError('a Turtle draws on a pixpen Image');
+    image.handle; // a closed image throws here
+    const address = wasm._malloc(TURTLE_SIZE);
+    if (!address) throw new PixpenError(Status.OUT_OF_MEMORY, 'no memory for a turtle');
+    this.#address = address;
+    this.#image = image;
+    this.id = nextId++;
+    turtleFinalizer.register(this, address, this);
+    call('pixpen_turtle_init', this, image);
+    this.#origin = [this.#double(0), this.#double(8)];
+    this.color('black');
+  }
+
+  /** Frees the turtle (an open fill is dropped); later calls do nothing. */
+  close() {
+    if (!this.#address) return;
+    turtleFinalizer.unregister(this);
+    wasm._pixpen_turtle_release(this.#address);
+    wasm._free(this.#address);
+    this.#address = 0;
+  }
+
+  get closed() { return this.#address === 0; }
+
+  /** The address of the turtle's record in the module's memory. */
+  get handle() {
+    if (!this.#address) throw new PixpenError(Status.BAD_ARGUMENT, 'the turtle is closed');
+    return this.#address;
+  }
+
+  get image() { return this.#image; }
+
+  #double(offset) { return doubles()[(this.handle + offset) >> 3]; }
+  #byte(offset) { return heap()[this.handle + offset]; }
+
+  #pixel(x, y) { return [this.#origin[0] + finite(x, 'x'), this.#origin[1] - finite(y, 'y')]; }
+
+  #color(args, name) {
+    const value = args.length === 3 ? args : args[0];
+    if (typeof value === 'string') return toRgb(value);
+    const channels = value && typeof value === 'object' ? Array.from(value) : null;
+    if (!channels || channels.length !== 3 || !channels.every(Number.isFinite)) {
+      throw new TypeError(`bad ${name}: ${String(value)}`);
+    }
+    const scale = this.#colormode === 255 ? 1 : 255;
+    const limit = this.#colormode === 255 ? 255 : 1;
+    if (!channels.every((v) => v >= 0 && v <= limit)) {
+      throw new RangeError(`bad ${name} ${String(value)}: channels are 0..${limit} in colormode ${this.#colormode}`);
+    }
+    return channels.map((v) => Math.round(v * scale));
+  }
+
+  #rawColor(offset) { return Array.from(heap().subarray(this.handle + offset, this.handle + offset + 3)); }
+
+  #colorOut(offset) {
+    const rgb = this.#rawColor(offset);
+    return this.#colormode === 255 ? rgb : rgb.map((v) => v / 255);
+  }
+
+  // ---- moves ---------------------------------------------------------------------
+
+  forward(distance) { call('pixpen_turtle_forward', this, this.#image, finite(distance, 'distance')); }
+  backward(distance) { this.forward(-finite(distance, 'distance')); }
+  left(angle) { call('pixpen_turtle_left', this, finite(angle, 'angle')); }
+  right(angle) { call('pixpen_turtle_right', this, finite(angle, 'angle')); }
+
+  /** goto(x, y) or goto([x, y]): moves there, drawing when the pen is down. */
+  goto(x, y) {
+    if (y === undefined && x && typeof x === 'object') [x, y] = x;
+    call('pixpen_turtle_goto', this, this.#image, ...this.#pixel(x, y));
+  }
+
+  setx(x) { this.goto(x, this.ycor()); }
+  sety(y) { this.goto(this.xcor(), y); }
+  setheading(angle) { call('pixpen_turtle_set_heading', this, finite(angle, 'angle')); }
+  home() { call('pixpen_turtle_goto', this, this.#image, ...this.#origin); this.setheading(0); }
+
+  /** An inscribed regular polygon; the centre is radius to the left. */
+  circle(radius, extent = 360, steps = 0) {
+    const count = steps === null || steps === undefined ? 0 : Math.trunc(finite(steps, 'steps'));
+    call('pixpen_turtle_circle', this, this.#image, finite(radius, 'radius'), finite(extent, 'extent'), count);
+  }
+
+  /** A filled disc of diameter size (omitted: max(pensize + 4, 2 * pensize)) in the pen colour or the one given. */
+  dot(size, ...color) {
+    const diameter = size === undefined || size === null ? 0 : finite(size, 'size');
+    const rgb = color.length ? this.#color(color, 'dot colour') : this.#rawColor(PEN_COLOR);
+    call('pixpen_turtle_dot', this, this.#image, diameter, rgb);
+  }
+
+  // ---- pen -----------------------------------------------------------------------
+
+  penup() { call('pixpen_turtle_pen_up', this); }
+  pendown() { call('pixpen_turtle_pen_down', this); }
+  isdown() { return this.#byte(PEN_DOWN) !== 0; }
+
+  /** pensize() gives the width; pensize(w) sets it. */
+  pensize(width) {
+    if (width === undefined) return this.#double(24);
+    call('pixpen_turtle_set_width', this, finite(width, 'width'));
+  }
+
+  /** pencolor() gives the colour; pencolor(c) or pencolor(r, g, b) sets it. */
+  pencolor(...args) {
+    if (!args.length) return this.#colorOut(PEN_COLOR);
+    call('pixpen_turtle_set_pen_color', this, this.#color(args, 'pen colour'));
+  }
+
+  fillcolor(...args) {
+    if (!args.length) return this.#colorOut(FILL_COLOR);
+    call('pixpen_turtle_set_fill_color', this, this.#color(args, 'fill colour'));
+  }
+
+  /** color() gives [pen, fill]; color(c) sets both; color(pen, fill) each. */
+  color(...args) {
+    if (!args.length) return [this.pencolor(), this.fillcolor()];
+    if (args.length === 2) {
+      this.pencolor(args[0]);
+      this.fillcolor(args[1]);
+      return;
+    }
+    this.pencolor(...args);
+    this.fillcolor(...args);
+  }
+
+  colormode(mode) {
+    if (mode === undefined) return this.#colormode;
+    if (mode !== 1 && mode !== 255) throw new RangeError('colormode is 1.0 or 255');
+    this.#colormode = mode;
+  }
+
+  begin_fill() { call('pixpen_turtle_begin_fill', this); }
+  end_fill() { call('pixpen_turtle_end_fill', this, this.#image); }
+  filling() { return this.#byte(FILLING) !== 0; }
+
+  // ---- queries -------------------------------------------------------------------
+
+  position() { return [this.xcor(), this.ycor()]; }
+  xcor() { return this.#double(0) - this.#origin[0]; }
+  ycor() { return this.#origin[1] - this.#double(8); }
+  heading() { return this.#double(16); }
+
+  distance(x, y) {
+    if (y === undefined && x && typeof x === 'object') [x, y] = x instanceof Turtle ? x.position() : x;
+    return wasm._pixpen_turtle_distance(this.handle, ...this.#pixel(x, y));
+  }
+
+  towards(x, y) {
+    if (y === undefined && x && typeof x === 'object') [x, y] = x instanceof Turtle ? x.position() : x;
+    return wasm._pixpen_turtle_towards(this.handle, ...this.#pixel(x, y));
+  }
+
+  // The turtle itself is never drawn and every move is immediate.
+  speed() {}
+  hideturtle() {}
+  showturtle() {}
+  isvisible() { return false; }
+}
+
+const TURTLE_ALIASES = {
+  fd: 'forward', bk: 'backward', back: 'backward', lt: 'left', rt: 'right',
+  setpos: 'goto', setposition: 'goto', seth: 'setheading', pu: 'penup', up: 'penup',
+  pd: 'pendown', down: 'pendown', width: 'pensize', pos: 'position', ht: 'hideturtle', st: 'showturtle',
+  beginFill: 'begin_fill', endFill: 'end_fill',
+};
+for (const [alias, name] of Object.entries(TURTLE_ALIASES)) {
+  Object.defineProperty(Turtle.prototype, alias, { value: Turtle.prototype[name], writable: true, configurable: true });
+}
+
+/**
+ * A white picture for turtles, as the standard module's screen: width x
+ * height pixels, the origin in the middle. turtle() adds a turtle on it.
+ */
+export class Screen {
+  constructor(width = 400, height = 400) {
+    this.image = new Image(width, height);
+    this.image.clear('white');
+    this.turtles = [];
+  }
+
+  turtle() {
+    const turtle = new Turtle(this.image);
+    this.turtles.push(turtle);
+    return turtle;
+  }
+
+  /** Paints the whole picture in color: drawings made so far are covered. */
+  bgcolor(color) { this.image.clear(color); }
+
+  close() {
+    for (const turtle of this.turtles) turtle.close();
+    this.image.close();
   }
 }
 
