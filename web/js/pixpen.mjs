@@ -121,31 +121,40 @@ export function recordCalls(record) {
 }
 
 // Objects (images, turtles) are passed as themselves: their address goes to
-// C, their id to the recorder.
+// C, their id to the recorder. Every drawing call goes through here, so it
+// allocates nothing but the argument list.
+const KIND_COLOR = 'c'.charCodeAt(0);
+const OBJECT_KINDS = new Set(['p', 't', 'P'].map((kind) => kind.charCodeAt(0)));
+
+function record(name, signature, args) {
+  recorder([name, signature, ...args.map((value, i) => {
+    const kind = signature.charCodeAt(i + 2);
+    if (OBJECT_KINDS.has(kind)) return value ? value.id : 0;
+    return kind === KIND_COLOR ? [...value] : value;
+  })]);
+}
+
 function call(name, ...args) {
   const signature = SIGNATURES[name];
-  const kinds = signature.slice(2);
-  const raw = [];
-  const recorded = [];
+  if (recorder) record(name, signature, args);
   let colors = 0;
-  for (let i = 0; i < kinds.length; i++) {
-    const value = args[i];
-    if (kinds[i] === 'c') {
+  for (let i = 0; i < args.length; i++) {
+    const kind = signature.charCodeAt(i + 2);
+    if (kind === KIND_COLOR) {
+      const value = args[i];
       const address = scratch + 4 * colors++;
-      heap().set(value, address);
-      raw.push(address);
-      recorded.push(value);
-    } else if ('ptP'.includes(kinds[i])) {
-      raw.push(value ? value.handle : 0);
-      recorded.push(value ? value.id : 0);
-    } else {
-      raw.push(value);
-      recorded.push(value);
+      const bytes = wasm.HEAPU8;
+      bytes[address] = value[0];
+      bytes[address + 1] = value[1];
+      bytes[address + 2] = value[2];
+      args[i] = address;
+    } else if (OBJECT_KINDS.has(kind)) {
+      args[i] = args[i] ? args[i].handle : 0;
     }
   }
-  if (recorder) recorder([name, signature, ...recorded]);
-  const result = wasm['_' + name](...raw);
-  return signature[0] === 'b' ? result !== 0 : undefined;
+  // emscripten's first call through Module._f swaps in the raw export.
+  const result = wasm['_' + name](...args);
+  return signature.charCodeAt(0) === 98 /* 'b' */ ? result !== 0 : undefined;
 }
 
 function readError() {
@@ -158,7 +167,7 @@ function readError() {
 // ---- arguments -----------------------------------------------------------------
 
 function integer(value, name) {
-  if (typeof value !== 'number' || !Number.isInteger(value) || value < -0x80000000 || value > 0x7fffffff) {
+  if ((value | 0) !== value) {
     throw new TypeError(`${name} must be a 32-bit integer, not ${String(value)}`);
   }
   return value;
@@ -192,6 +201,10 @@ const COLOR_NAMES = {
  * colour name; channels are integers 0..255. TypeError otherwise.
  */
 export function toRgb(color) {
+  if (Array.isArray(color) && color.length === 3 &&
+      (color[0] & 255) === color[0] && (color[1] & 255) === color[1] && (color[2] & 255) === color[2]) {
+    return color;
+  }
   if (typeof color === 'string') {
     const name = color.trim().toLowerCase().replace(/\s+/g, '');
     let hex = COLOR_NAMES[name] ?? (name.startsWith('#') ? name.slice(1) : null);

@@ -57,6 +57,7 @@ function lineOf(error) {
  * `log` receives what the program prints.
  */
 export function runProgram(source, { width = 400, height = 400, log = () => {} } = {}) {
+  check(source);
   const screen = new Screen(width, height);
   let mode = 1.0;
   const turtle = screen.turtle();
@@ -94,7 +95,6 @@ export function runProgram(source, { width = 400, height = 400, log = () => {} }
   };
   const saved = Object.getOwnPropertyDescriptors(globalThis);
   try {
-    check(source);
     Object.assign(globalThis, globals);
     (0, eval)(`${source}\n//# sourceURL=${FILE_NAME}`);
   } catch (error) {
