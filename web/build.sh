@@ -20,11 +20,15 @@ fi
 if [[ -d /usr/share/nodejs/acorn ]]; then
   export NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
 fi
-# emscripten keeps its compiled system libraries in a cache beside itself,
-# which a system-wide install may not let us write: use our own.
-export EM_CACHE="${EM_CACHE:-$out_dir/.emscripten-cache}"
-if [[ ! -d "$EM_CACHE" && -d /usr/share/emscripten/cache/sysroot ]]; then
-  mkdir -p "$EM_CACHE" && cp -r /usr/share/emscripten/cache/. "$EM_CACHE/"
+# emscripten keeps its compiled system libraries in a cache beside itself and
+# locks it while building; a user who may not write there gets a copy of his
+# own, made once (Debian's is about 750 MB, prebuilt).
+system_cache="$(em-config CACHE 2>/dev/null || true)"
+if [[ -z "${EM_CACHE:-}" && -n "$system_cache" && -d "$system_cache" && ! -w "$system_cache" ]]; then
+  export EM_CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/pixpen-emscripten"
+  if [[ ! -d "$EM_CACHE/sysroot" ]]; then
+    mkdir -p "$EM_CACHE" && cp -r "$system_cache/." "$EM_CACHE/"
+  fi
 fi
 # No compressor is built for wasm: PNG is encoded by the browser's canvas.
 cmake -S "$source_dir" -B "$out_dir" \

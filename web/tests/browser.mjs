@@ -2,7 +2,9 @@
 // served from 127.0.0.1 by this script: every example's canvas holds the
 // native library's pixels for the same calls, a syntax error names its line,
 // Stop ends an endless loop within a second, and Download gives the canvas as
-// PNG. Exit 77 (skipped) without puppeteer-core (`npm ci` in web/) or chromium.
+// PNG. Exit 77 (skipped) without puppeteer-core (`npm ci` in web/) or
+// chromium, except under CI=true, where that is a failure.
+
 import assert from 'node:assert/strict';
 import { existsSync, mkdtempSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import http from 'node:http';
@@ -13,16 +15,17 @@ import { webDir, nativePixels, runPython } from './native.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const chromium = process.env.PIXPEN_CHROMIUM || '/usr/bin/chromium';
+const SKIPPED = process.env.CI === 'true' ? 1 : 77;
 let puppeteer;
 try {
   puppeteer = (await import(path.join(here, '..', 'node_modules', 'puppeteer-core', 'lib', 'esm', 'puppeteer', 'puppeteer-core.js'))).default;
 } catch {
   console.log('SKIPPED: puppeteer-core is not installed: run `npm ci` in web/');
-  process.exit(77);
+  process.exit(SKIPPED);
 }
 if (!existsSync(chromium)) {
   console.log(`SKIPPED: no Chromium at ${chromium} (Debian: apt-get install chromium)`);
-  process.exit(77);
+  process.exit(SKIPPED);
 }
 
 const TYPES = { '.html': 'text/html', '.mjs': 'text/javascript', '.css': 'text/css' };
