@@ -38,6 +38,7 @@ enum class Refusal : unsigned char {
     out_of_memory,
     // format detection
     png_input,
+    unrecognised_format,
     // arguments of the per-call functions
     null_image,
     null_file_name,
@@ -87,6 +88,8 @@ inline constexpr std::array kMessages = {
     Message{Refusal::out_of_memory, PIXPEN_ERROR_OUT_OF_MEMORY, "Out of memory"},
     Message{Refusal::png_input, PIXPEN_ERROR_UNSUPPORTED_FORMAT,
             "PNG files are written but not read"},
+    Message{Refusal::unrecognised_format, PIXPEN_ERROR_UNSUPPORTED_FORMAT,
+            "Unrecognised image format"},
     Message{Refusal::null_image, PIXPEN_ERROR_BAD_ARGUMENT, "Image is NULL"},
     Message{Refusal::null_file_name, PIXPEN_ERROR_BAD_ARGUMENT, "File name is NULL"},
     Message{Refusal::null_data, PIXPEN_ERROR_BAD_ARGUMENT, "Data is NULL but size is not 0"},
