@@ -79,8 +79,8 @@ typedef struct PIXPEN_RECORD *Image;
 /* Why a call failed. The numbers are stable. */
 typedef enum PixpenStatus {
     PIXPEN_OK = 0,
-    PIXPEN_ERROR_CANNOT_OPEN = 1,         /* the file could not be opened: the system's reason */
-    PIXPEN_ERROR_UNSUPPORTED_FORMAT = 2,  /* not a format this library reads or was built to write */
+    PIXPEN_ERROR_CANNOT_OPEN = 1,        /* the file could not be opened: the system's reason */
+    PIXPEN_ERROR_UNSUPPORTED_FORMAT = 2, /* not a format this library reads or was built to write */
     PIXPEN_ERROR_UNSUPPORTED_VARIANT = 3, /* a known format, in a variant that is not read */
     PIXPEN_ERROR_BAD_HEADER = 4,          /* the header is malformed or invalid */
     PIXPEN_ERROR_TRUNCATED = 5,           /* the data ends early (or cannot be read as samples) */
@@ -140,6 +140,35 @@ PIXPEN_API void do_pixel(Image image, int x, int y, Color color);
 /* Draws the Bresenham line from (x0, y0) to (x1, y1), both ends included;
  * any int coordinates are fine, the parts outside the image are skipped. */
 PIXPEN_API void do_line(Image image, int x0, int y0, int x1, int y1, Color color);
+
+/* ---- shapes ----------------------------------------------------------------
+ * Stateless like do_line: any int arguments, clipped to the image, never
+ * touching the turtle; a NULL image draws nothing. Each shape's exact pixel
+ * rule is in docs/api.md. Negative widths and radii, and NULL or empty point
+ * arrays, draw nothing. */
+
+/* A vertex of a polygon, in pixel coordinates. */
+typedef struct PixpenPoint {
+    int32_t x;
+    int32_t y;
+} PixpenPoint;
+
+/* Every pixel whose centre lies within width / 2 of the segment (round caps);
+ * width <= 1 draws exactly what do_line draws. */
+PIXPEN_API void do_thick_line(Image image, int x0, int y0, int x1, int y1, int width, Color color);
+
+/* The outline of a polygon: do_line along every edge, the closing edge too. */
+PIXPEN_API void do_polygon(Image image, const PixpenPoint *points, size_t count, Color color);
+
+/* A polygon filled by the even-odd rule, with its edges and outline. Any
+ * number of vertices, self-intersecting or degenerate. */
+PIXPEN_API void do_fill_polygon(Image image, const PixpenPoint *points, size_t count, Color color);
+
+/* The midpoint circle of the given radius around (cx, cy). */
+PIXPEN_API void do_circle(Image image, int cx, int cy, int radius, Color color);
+
+/* Every pixel (x, y) with (x - cx)^2 + (y - cy)^2 <= radius^2 + radius. */
+PIXPEN_API void do_fill_circle(Image image, int cx, int cy, int radius, Color color);
 
 /* ---- whole-image operations ------------------------------------------ */
 
