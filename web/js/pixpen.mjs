@@ -61,7 +61,8 @@ export class ClosedImageError extends PixpenError {
 
 // ---- calls into the module ---------------------------------------------------
 // Each C function is called through its signature: the result and argument
-// kinds, 'v' void, 'b' bool, 'p' an image, 'i' int, 'd' double, 'c' a Color.
+// kinds, 'v' void, 'b' bool, 'p' an image, 'i' int, 'd' double, 'c' a Color
+// and the kinds below.
 // A Color is passed by value in C, which the wasm ABI turns into a pointer to
 // a copy: colours go through scratch memory allocated once.
 const SIGNATURES = {
@@ -79,6 +80,12 @@ const SIGNATURES = {
   turtle_pen_up: 'v:p',
   turtle_pen_down: 'v:p',
   turtle_set_color: 'v:pc',
+  // Shapes; 'a' is a point array, passed to C as (PixpenPoint *, size_t).
+  do_thick_line: 'v:piiiiic',
+  do_polygon: 'v:pac',
+  do_fill_polygon: 'v:pac',
+  do_circle: 'v:piiic',
+  do_fill_circle: 'v:piiic',
   // The fractional turtle: 't' is its record, 'P' an image or none.
   pixpen_turtle_init: 'v:tP',
   pixpen_turtle_forward: 'b:tPd',
@@ -130,31 +137,52 @@ function record(name, signature, args) {
   recorder([name, signature, ...args.map((value, i) => {
     const kind = signature.charCodeAt(i + 2);
     if (OBJECT_KINDS.has(kind)) return value ? value.id : 0;
-    return kind === KIND_COLOR ? [...value] : value;
+    return kind === KIND_COLOR || kind === KIND_POINTS ? Array.from(value) : value;
   })]);
 }
+
+const KIND_POINTS = 'a'.charCodeAt(0);
 
 function call(name, ...args) {
   const signature = SIGNATURES[name];
   if (recorder) record(name, signature, args);
+  const raw = [];
   let colors = 0;
+  let points = 0;
   for (let i = 0; i < args.length; i++) {
     const kind = signature.charCodeAt(i + 2);
+    const value = args[i];
     if (kind === KIND_COLOR) {
-      const value = args[i];
       const address = scratch + 4 * colors++;
       const bytes = wasm.HEAPU8;
       bytes[address] = value[0];
       bytes[address + 1] = value[1];
       bytes[address + 2] = value[2];
-      args[i] = address;
+      raw.push(address);
     } else if (OBJECT_KINDS.has(kind)) {
-      args[i] = args[i] ? args[i].handle : 0;
+      raw.push(value ? value.handle : 0);
+    } else if (kind === KIND_POINTS) {
+      points = copyPoints(value);
+      raw.push(points, value.length / 2);
+    } else {
+      raw.push(value);
     }
   }
-  // emscripten's first call through Module._f swaps in the raw export.
-  const result = wasm['_' + name](...args);
-  return signature.charCodeAt(0) === 98 /* 'b' */ ? result !== 0 : undefined;
+  try {
+    // emscripten's first call through Module._f swaps in the raw export.
+    const result = wasm['_' + name](...raw);
+    return signature.charCodeAt(0) === 98 /* 'b' */ ? result !== 0 : undefined;
+  } finally {
+    if (points) wasm._free(points);
+  }
+}
+
+// Flat x, y pairs into PixpenPoint records in the module's memory.
+function copyPoints(flat) {
+  const address = wasm._malloc(Math.max(flat.length * 4, 4));
+  if (!address) throw new PixpenError(Status.OUT_OF_MEMORY, `no memory for ${flat.length / 2} points`);
+  new Int32Array(wasm.HEAPU8.buffer, address, flat.length).set(flat);
+  return address;
 }
 
 function readError() {
@@ -219,6 +247,21 @@ export function toRgb(color) {
     throw new TypeError(`a colour is [r, g, b] with integers 0..255, '#rrggbb' or a name, not ${String(color)}`);
   }
   return channels;
+}
+
+/**
+ * Polygon vertices as flat x, y pairs (an Int32Array) from [[x, y], ...],
+ * [{x, y}, ...] or flat pairs; TypeError unless every coordinate is a
+ * 32-bit integer.
+ */
+function toPoints(points) {
+  const list = Array.from(points ?? [], (point) =>
+    typeof point === 'number' ? point : Array.isArray(point) ? point : [point?.x, point?.y]);
+  const flat = Int32Array.from(list.flat(), (v) => integer(v, 'a point coordinate'));
+  if (flat.length % 2 !== 0 || list.some((point) => Array.isArray(point) && point.length !== 2)) {
+    throw new TypeError('points are [x, y] pairs, {x, y} objects or flat x, y numbers');
+  }
+  return flat;
 }
 
 function writingFormat(format) {
@@ -344,6 +387,32 @@ export class Image {
   /** The Bresenham line from (x0, y0) to (x1, y1), ends included, clipped to the image. */
   line(x0, y0, x1, y1, color) {
     call('do_line', this, integer(x0, 'x0'), integer(y0, 'y0'), integer(x1, 'x1'), integer(y1, 'y1'), toRgb(color));
+  }
+
+  /** Every pixel whose centre is within width / 2 of the segment (round caps); width <= 1 is line(). */
+  thickLine(x0, y0, x1, y1, width, color) {
+    call('do_thick_line', this, integer(x0, 'x0'), integer(y0, 'y0'), integer(x1, 'x1'), integer(y1, 'y1'),
+      integer(width, 'width'), toRgb(color));
+  }
+
+  /** line() along every edge of the polygon, the closing edge too. */
+  polygon(points, color) {
+    call('do_polygon', this, toPoints(points), toRgb(color));
+  }
+
+  /** The polygon's inside by the even-odd rule, with its edges. */
+  fillPolygon(points, color) {
+    call('do_fill_polygon', this, toPoints(points), toRgb(color));
+  }
+
+  /** The midpoint circle of radius around (cx, cy); a negative radius draws nothing. */
+  circle(cx, cy, radius, color) {
+    call('do_circle', this, integer(cx, 'cx'), integer(cy, 'cy'), integer(radius, 'radius'), toRgb(color));
+  }
+
+  /** Every pixel with (x - cx)² + (y - cy)² <= radius² + radius. */
+  fillCircle(cx, cy, radius, color) {
+    call('do_fill_circle', this, integer(cx, 'cx'), integer(cy, 'cy'), integer(radius, 'radius'), toRgb(color));
   }
 
   /** Sets every pixel to color (black when omitted). */

@@ -54,29 +54,27 @@ for (let side = 0; side < 3; side++) {
 }
 end_fill();
 `,
-  shapes: `// Filled polygons, circles, arcs and dots, with a second turtle.
-const t = new Turtle();
-t.pensize(3);
-t.color('crimson', 'gold');
-t.penup(); t.goto(-150, 40); t.pendown();
-t.begin_fill();
-for (let i = 0; i < 5; i++) { t.forward(120); t.right(144); }
-t.end_fill();
-
-penup(); goto(90, -60); pendown();
-color('black', 'skyblue');
-begin_fill(); circle(70); end_fill();
-pensize(5); pencolor('royalblue');
-circle(40, 180);
-penup(); goto(-120, -140); pendown();
-for (const [size, c] of [[40, 'orange'], [30, 'seagreen'], [20, 'purple']]) {
-  dot(size, c);
-  penup(); forward(60); pendown();
+  shapes: `// The library's shapes on \`image\` (pixel coordinates: (0, 0) at the
+// top left, y down), then a turtle's fill on top.
+const w = image.width, h = image.height;
+image.fillPolygon([[0, h], [w / 2 | 0, h / 2 | 0], [w, h]], 'lightgreen');
+image.fillCircle(w / 4 | 0, h / 4 | 0, 40, 'gold');
+image.circle(w / 4 | 0, h / 4 | 0, 48, 'orange');
+for (let i = 0; i < 6; i++) {
+  image.thickLine(20 + i * 30, h - 20, 40 + i * 30, h / 2 + 20 | 0, 1 + i * 2, 'sienna');
 }
-color('black', 'pink');
-penup(); goto(-40, 160); pendown();
-begin_fill();
-circle(30, 360, 6);
-end_fill();
+image.polygon([[w - 150, 30], [w - 30, 50], [w - 70, 150], [w - 140, 120]], 'navy');
+
+const star = new Turtle();
+star.color('crimson', 'pink');
+star.pensize(3);
+star.penup(); star.goto(40, 40); star.pendown();
+star.begin_fill();
+for (let i = 0; i < 5; i++) { star.forward(100); star.right(144); }
+star.end_fill();
+penup(); goto(-20, -60); pendown();
+dot(30, 'royalblue');
+color('black', 'skyblue');
+begin_fill(); circle(35, 360, 8); end_fill();
 `,
 };

@@ -18,6 +18,10 @@ class ColorRecord(ctypes.Structure):
     _fields_ = [("r", ctypes.c_uint8), ("g", ctypes.c_uint8), ("b", ctypes.c_uint8)]
 
 
+class PointRecord(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int32), ("y", ctypes.c_int32)]
+
+
 class ImageRecord(ctypes.Structure):
     _fields_ = [("pixels", ctypes.POINTER(ctypes.c_uint8)), ("width", ctypes.c_int32),
                 ("height", ctypes.c_int32)]
@@ -25,8 +29,6 @@ class ImageRecord(ctypes.Structure):
 
 # Larger than PixpenTurtle on any platform we build; ctypes aligns it for doubles.
 TURTLE_BYTES = 128
-ARGUMENT_TYPES = {"i": ctypes.c_int, "d": ctypes.c_double, "c": ColorRecord,
-                  "p": ctypes.c_void_p, "P": ctypes.c_void_p, "t": ctypes.c_void_p}
 RESULT_TYPES = {"v": None, "b": ctypes.c_bool, "p": ctypes.c_void_p}
 
 
@@ -35,16 +37,29 @@ def main():
     images = {}
     turtles = {}
 
-    def argument(kind, value):
+    def turtle(value):
+        if value not in turtles:
+            turtles[value] = ctypes.create_string_buffer(TURTLE_BYTES)
+        return ctypes.addressof(turtles[value])
+
+    def c_arguments(kind, value):
+        """The C arguments, typed, that one recorded argument stands for."""
+        if kind == "i":
+            return [ctypes.c_int(value)]
+        if kind == "d":
+            return [ctypes.c_double(value)]
         if kind == "c":
-            return ColorRecord(*value)
+            return [ColorRecord(*value)]
         if kind in "pP":
-            return images[value] if value else None
+            return [ctypes.c_void_p(images[value] if value else None)]
         if kind == "t":
-            if value not in turtles:
-                turtles[value] = ctypes.create_string_buffer(TURTLE_BYTES)
-            return ctypes.addressof(turtles[value])
-        return value
+            return [ctypes.c_void_p(turtle(value))]
+        if kind == "a":
+            count = len(value) // 2
+            points = (PointRecord * max(count, 1))(
+                *(PointRecord(value[2 * i], value[2 * i + 1]) for i in range(count)))
+            return [points, ctypes.c_size_t(count)]
+        raise ValueError("unknown argument kind %r" % kind)
 
     for entry in json.load(sys.stdin):
         name, signature, args = entry[0], entry[1], entry[2:]
@@ -55,8 +70,8 @@ def main():
             function.argtypes = [ctypes.c_int, ctypes.c_int]
             images[args[0]] = function(*args[1:])
             continue
-        function.argtypes = [ARGUMENT_TYPES[k] for k in kinds]
-        function(*(argument(k, v) for k, v in zip(kinds, args)))
+        function.argtypes = None
+        function(*(item for kind, value in zip(kinds, args) for item in c_arguments(kind, value)))
 
     pictures = {}
     for image_id, handle in images.items():

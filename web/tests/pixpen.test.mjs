@@ -31,8 +31,20 @@ const wholeImage = () => {
   return [image, other];
 };
 
+const shapes = () => {
+  const image = new Image(40, 30);
+  image.thickLine(-3, 2, 50, 27, 5, 'gold');
+  image.polygon([[2, 2], [38, 5], [20, 28]], [9, 9, 9]);
+  image.fillPolygon([{ x: 5, y: 25 }, { x: -(2 ** 31), y: 0 }, { x: 30, y: 2 ** 31 - 1 }], 'teal');
+  image.fillPolygon(new Int32Array([0, 0, 39, 29, 39, 0, 0, 29]), [200, 0, 0]);
+  image.circle(20, 15, 2000000000, 'white');
+  image.fillCircle(35, 3, 6, '#123456');
+  image.fillPolygon([], 'red');
+  return image;
+};
+
 test('wasm and native draw the same pixels', () => {
-  for (const program of [star, wholeImage]) {
+  for (const program of [star, wholeImage, shapes]) {
     for (const [wasm, native] of drawBoth(pixpen, program)) assert.ok(wasm.equals(native), program.name);
   }
 });
@@ -119,6 +131,8 @@ test('bad arguments are refused before reaching the library', () => {
     [() => new Image(-1, 2), RangeError],
     [() => new Image(65536, 65536), PixpenError],
     [() => pixpen.decode(new Uint8Array(4), 'gif'), TypeError],
+    [() => image.polygon([[1, 2], [3]], 'red'), TypeError],
+    [() => image.fillPolygon([1, 2, 3], 'red'), TypeError],
   ];
   for (const [use, kind] of table) assert.throws(use, kind, use.toString());
   image.close();
