@@ -29,6 +29,12 @@ class ColorRecord(ctypes.Structure):
     _fields_ = [("r", ctypes.c_uint8), ("g", ctypes.c_uint8), ("b", ctypes.c_uint8)]
 
 
+class PointRecord(ctypes.Structure):
+    """``PixpenPoint``: one polygon corner in pixels."""
+
+    _fields_ = [("x", ctypes.c_int32), ("y", ctypes.c_int32)]
+
+
 class ImageRecord(ctypes.Structure):
     """``struct Image`` (``ImageRecord``) from pixpen.h, field for field."""
 
@@ -44,12 +50,6 @@ class ImageRecord(ctypes.Structure):
     ]
 
 
-class PointRecord(ctypes.Structure):
-    """``PixpenPoint``: a polygon vertex."""
-
-    _fields_ = [("x", ctypes.c_int32), ("y", ctypes.c_int32)]
-
-
 class ErrorRecord(ctypes.Structure):
     """``PixpenError``: the enum is an int in the C ABI on every platform we build."""
 
@@ -61,7 +61,6 @@ _int = ctypes.c_int
 _bool = ctypes.c_bool
 _error = ctypes.POINTER(ErrorRecord)
 _bytes = ctypes.POINTER(ctypes.c_uint8)
-_points = ctypes.POINTER(PointRecord)
 
 SIGNATURES = {
     "create_image": (Handle, [_int, _int]),
@@ -69,9 +68,7 @@ SIGNATURES = {
     "do_pixel": (None, [Handle, _int, _int, ColorRecord]),
     "do_line": (None, [Handle, _int, _int, _int, _int, ColorRecord]),
     "do_thick_line": (None, [Handle, _int, _int, _int, _int, _int, ColorRecord]),
-    "do_polygon": (None, [Handle, _points, ctypes.c_size_t, ColorRecord]),
-    "do_fill_polygon": (None, [Handle, _points, ctypes.c_size_t, ColorRecord]),
-    "do_circle": (None, [Handle, _int, _int, _int, ColorRecord]),
+    "do_fill_polygon": (None, [Handle, ctypes.POINTER(PointRecord), ctypes.c_size_t, ColorRecord]),
     "do_fill_circle": (None, [Handle, _int, _int, _int, ColorRecord]),
     "do_clear": (None, [Handle, ColorRecord]),
     "do_invert": (None, [Handle]),
