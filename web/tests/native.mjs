@@ -1,13 +1,14 @@
 // What the tests compare with: the native library, through Python's ctypes.
 // PIXPEN_WEB_DIR is web/build.sh's output, PIXPEN_LIBRARY the native shared
 // library, PIXPEN_PYTHON an interpreter (python3 when unset).
+// PIXPEN_WEB_DIR defaults to build-web/ in the source tree.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { fileURLToPath } from 'node:url';
 import path from 'node:path';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-export const webDir = process.env.PIXPEN_WEB_DIR;
+export const webDir = path.resolve(process.env.PIXPEN_WEB_DIR || path.join(here, '..', '..', 'build-web'));
 const python = process.env.PIXPEN_PYTHON || 'python3';
 
 export function runPython(args, input) {

@@ -137,3 +137,51 @@ test('bad arguments are refused before reaching the library', () => {
   for (const [use, kind] of table) assert.throws(use, kind, use.toString());
   image.close();
 });
+
+test('the turtle keeps the standard module\'s coordinates: origin in the middle, y up', () => {
+  const image = new pixpen.Image(200, 100);
+  const turtle = new pixpen.Turtle(image);
+  assert.deepEqual([turtle.position(), turtle.heading(), turtle.isdown()], [[0, 0], 0, true]);
+  const table = [
+    // [move, position after, heading after]
+    [() => turtle.forward(30), [30, 0], 0],
+    [() => turtle.left(90), [30, 0], 90],
+    [() => turtle.fd(20), [30, 20], 90],
+    [() => turtle.goto([-50, -40]), [-50, -40], 90],
+    [() => turtle.setheading(-90), [-50, -40], 270],
+    [() => turtle.back(10), [-50, -30], 270],
+    [() => turtle.setx(5), [5, -30], 270],
+    [() => turtle.home(), [0, 0], 0],
+  ];
+  for (const [move, position, heading] of table) {
+    move();
+    assert.deepEqual(turtle.position().map((v) => Math.round(v * 1e9) / 1e9), position, move.toString());
+    assert.equal(Math.round(turtle.heading() * 1e9) / 1e9, heading, move.toString());
+  }
+  assert.equal(turtle.towards(0, 10), 90);
+  assert.equal(turtle.distance([30, 40]), 50);
+  // The pen is black on the black image: paint it first, then draw up from the centre.
+  image.clear('white');
+  turtle.goto(0, 10);
+  assert.deepEqual([image.getPixel(100, 40), image.getPixel(100, 50), image.getPixel(100, 39)],
+    [[0, 0, 0], [0, 0, 0], [255, 255, 255]]);
+  turtle.close();
+  turtle.close();
+  assert.throws(() => turtle.forward(1), PixpenError);
+  image.close();
+});
+
+test('turtle colours follow colormode', () => {
+  const image = new pixpen.Image(4, 4);
+  const turtle = new pixpen.Turtle(image);
+  turtle.pencolor(1, 0.5, 0);
+  assert.deepEqual(turtle.pencolor(), [1, 128 / 255, 0]);
+  turtle.colormode(255);
+  turtle.color('red', [0, 0, 255]);
+  assert.deepEqual(turtle.color(), [[255, 0, 0], [0, 0, 255]]);
+  assert.throws(() => turtle.pencolor(256, 0, 0), RangeError);
+  turtle.colormode(1);
+  assert.throws(() => turtle.fillcolor([2, 0, 0]), RangeError);
+  turtle.close();
+  image.close();
+});
