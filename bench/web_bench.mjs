@@ -1,7 +1,9 @@
 // WebAssembly against native on the benchmark's line and turtle workload, in
-// one run: rounds of the native program (web_workload.c) and of the same
-// calls through the JavaScript face in this Node process, alternated, with
-// the medians, their ratio, and a check that both drew the same pixels.
+// one run: single rounds of the native program (web_workload.c, which times
+// itself, so its start-up is left out) and of the same calls through the
+// JavaScript face in this Node process, alternated so that a busy machine
+// slows both alike; the medians, their ratio, and a check that both drew the
+// same pixels.
 //
 //   node bench/web_bench.mjs WEB_DIR NATIVE_PROGRAM [SIDE]
 import { execFileSync } from 'node:child_process';
@@ -12,11 +14,10 @@ const side = Number(sideText);
 const { Image } = await import(path.resolve(webDir, 'pixpen', 'pixpen.mjs'));
 const LINES = 256;
 const TURTLE_MOVES = 1000;
-const ROUNDS = 5;
-const PASSES = 6;
+const ROUNDS = 41;
 // V8 compiles wasm with a fast baseline compiler first and optimises hot
 // functions later: the first rounds measure the compiler, not the library.
-const WARM_UP_ROUNDS = 10;
+const WARM_UP_ROUNDS = 50;
 
 // xorshift32, as web_workload.c writes it.
 function randoms() {
@@ -53,36 +54,36 @@ function fnv(bytes) {
   return hash;
 }
 
-function wasmRounds() {
-  const times = [];
-  let hash = 0;
-  for (let round = 0; round < ROUNDS; round++) {
-    const image = new Image(side, side);
-    const start = performance.now();
-    draw(image);
-    times.push(performance.now() - start);
-    hash = fnv(image.pixels);
-    image.close();
-  }
-  return { times, hash };
+function wasmRound() {
+  const image = new Image(side, side);
+  image.clear([0, 0, 0]);
+  // CPU time, as the native side measures: the process's, so V8's helper
+  // threads (compiler, collector) count against the wasm side.
+  const start = process.cpuUsage();
+  draw(image);
+  const used = process.cpuUsage(start);
+  const time = (used.user + used.system) / 1000;
+  const hash = fnv(image.pixels);
+  image.close();
+  return { time, hash };
 }
 
-function nativeRounds() {
-  const [times, hash] = execFileSync(nativeProgram, [String(side), String(ROUNDS)], { encoding: 'utf8' }).trim().split('\n');
-  return { times: times.split(' ').map(Number), hash: Number(hash) };
+function nativeRound() {
+  const [time, hash] = execFileSync(nativeProgram, [String(side), '1'], { encoding: 'utf8' }).trim().split('\n');
+  return { time: Number(time), hash: Number(hash) };
 }
 
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
-for (let round = 0; round < WARM_UP_ROUNDS; round++) wasmRounds();
+for (let round = 0; round < WARM_UP_ROUNDS; round++) wasmRound();
 const wasmTimes = [];
 const nativeTimes = [];
-for (let pass = 0; pass < PASSES; pass++) {
-  const native = nativeRounds();
-  const wasm = wasmRounds();
+for (let round = 0; round < ROUNDS; round++) {
+  const native = nativeRound();
+  const wasm = wasmRound();
   if (native.hash !== wasm.hash) throw new Error(`the pictures differ: native ${native.hash}, wasm ${wasm.hash}`);
-  nativeTimes.push(...native.times);
-  wasmTimes.push(...wasm.times);
+  nativeTimes.push(native.time);
+  wasmTimes.push(wasm.time);
 }
 const [n, w] = [median(nativeTimes), median(wasmTimes)];
-console.log(`${LINES} lines + ${TURTLE_MOVES} turtle moves on ${side} x ${side}, ${nativeTimes.length} rounds each after ${WARM_UP_ROUNDS * ROUNDS} unmeasured wasm rounds, same pixels`);
-console.log(`native median ${n.toFixed(3)} ms, wasm (Node ${process.version}) median ${w.toFixed(3)} ms, wasm / native ${(w / n).toFixed(2)}`);
+console.log(`${LINES} lines + ${TURTLE_MOVES} turtle moves on ${side} x ${side}, ${nativeTimes.length} rounds each, alternated, after ${WARM_UP_ROUNDS} unmeasured wasm rounds, same pixels`);
+console.log(`CPU time: native median ${n.toFixed(3)} ms, wasm (Node ${process.version}) median ${w.toFixed(3)} ms, wasm / native ${(w / n).toFixed(2)}`);
