@@ -142,15 +142,24 @@ function record(name, signature, args) {
 }
 
 const KIND_POINTS = 'a'.charCodeAt(0);
+const RESULT_BOOL = 'b'.charCodeAt(0);
+
+// Each signature taken apart once, not on every call.
+const FUNCTIONS = Object.fromEntries(Object.entries(SIGNATURES).map(([name, signature]) => [name, {
+  signature,
+  kinds: Array.from(signature.slice(2), (kind) => kind.charCodeAt(0)),
+  exported: `_${name}`,
+  bool: signature.charCodeAt(0) === RESULT_BOOL,
+}]));
 
 function call(name, ...args) {
-  const signature = SIGNATURES[name];
+  const { signature, kinds, exported, bool } = FUNCTIONS[name];
   if (recorder) record(name, signature, args);
   const raw = [];
   let colors = 0;
   let points = 0;
-  for (let i = 0; i < args.length; i++) {
-    const kind = signature.charCodeAt(i + 2);
+  for (let i = 0; i < kinds.length; i++) {
+    const kind = kinds[i];
     const value = args[i];
     if (kind === KIND_COLOR) {
       const address = scratch + 4 * colors++;
@@ -168,13 +177,18 @@ function call(name, ...args) {
       raw.push(value);
     }
   }
-  try {
-    // emscripten's first call through Module._f swaps in the raw export.
-    const result = wasm['_' + name](...raw);
-    return signature.charCodeAt(0) === 98 /* 'b' */ ? result !== 0 : undefined;
-  } finally {
-    if (points) wasm._free(points);
+  // emscripten's first call through Module._f swaps in the raw export.
+  let result;
+  if (points) {
+    try {
+      result = wasm[exported](...raw);
+    } finally {
+      wasm._free(points);
+    }
+  } else {
+    result = wasm[exported](...raw);
   }
+  return bool ? result !== 0 : undefined;
 }
 
 // Flat x, y pairs into PixpenPoint records in the module's memory.
