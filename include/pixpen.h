@@ -123,6 +123,13 @@ PIXPEN_API extern char last_error[128];
  * or memory runs out. 0 x 0 is a valid image with no pixels. */
 PIXPEN_API Image create_image(int width, int height);
 
+/* The same as create_image, with the reason for a NULL result in `error`
+ * (NULL: no report): PIXPEN_ERROR_BAD_ARGUMENT for a negative size,
+ * PIXPEN_ERROR_TOO_LARGE beyond the pixel limit (which on 32-bit targets also
+ * keeps the bytes within the address space), PIXPEN_ERROR_OUT_OF_MEMORY.
+ * Never touches get_last_error(); safe from any thread. */
+PIXPEN_API Image create_image_checked(int width, int height, PixpenError *error);
+
 /* Frees the image and its pixels. NULL does nothing. */
 PIXPEN_API void destroy_image(Image image);
 

@@ -518,17 +518,8 @@ class Picture {
      * (PIXPEN_ERROR_BAD_ARGUMENT), more than INT32_MAX pixels
      * (PIXPEN_ERROR_TOO_LARGE) or no memory (PIXPEN_ERROR_OUT_OF_MEMORY). */
     [[nodiscard]] static Result<Picture> try_create(int width, int height) noexcept {
-        if (Image image = ::create_image(width, height)) {
-            return Picture(image);
-        }
-        if (width < 0 || height < 0) {
-            return Error(PIXPEN_ERROR_BAD_ARGUMENT, width < 0 ? "Invalid width, must be >= 0"
-                                                              : "Invalid height, must be >= 0");
-        }
-        if (static_cast<long long>(width) * height > INT32_MAX) {
-            return Error(PIXPEN_ERROR_TOO_LARGE, "Image dimensions too large");
-        }
-        return Error(PIXPEN_ERROR_OUT_OF_MEMORY, "Out of memory");
+        PixpenError error{};
+        return adopt(::create_image_checked(width, height, &error), error);
     }
 
     /* Reads a TGA, P3 or P6 file, recognising the format from its content. */

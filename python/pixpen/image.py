@@ -13,16 +13,12 @@ from ._native import ColorRecord, ErrorRecord, api
 from .errors import (
     ClosedImageError,
     PixpenError,
-    PixpenMemoryError,
     Status,
-    TooLargeError,
     error_from_status,
 )
 
 _INT_BITS = 8 * ctypes.sizeof(ctypes.c_int)
 INT_MIN, INT_MAX = -(2 ** (_INT_BITS - 1)), 2 ** (_INT_BITS - 1) - 1
-# create_image forms width * height as a signed 32-bit product.
-MAX_PIXELS = 2**31 - 1
 
 
 def _integer(value, name):
@@ -202,18 +198,10 @@ class Image:
     def __init__(self, width, height):
         width = _integer(width, "width")
         height = _integer(height, "height")
-        if width < 0 or height < 0:
-            raise ValueError("an image's size cannot be negative: %d x %d" % (width, height))
-        if width * height > MAX_PIXELS:
-            raise TooLargeError(
-                Status.TOO_LARGE,
-                "%d x %d pixels exceed the library's limit of %d" % (width, height, MAX_PIXELS),
-            )
-        handle = api.create_image(width, height)
+        error = ErrorRecord()
+        handle = api.create_image_checked(width, height, ctypes.byref(error))
         if not handle:
-            raise PixpenMemoryError(
-                Status.OUT_OF_MEMORY, "no memory for a %d x %d image" % (width, height)
-            )
+            raise _failure(error)
         self._adopt(handle)
 
     def _adopt(self, handle):

@@ -20,7 +20,9 @@ def tga_header(width, height, colormap=0, kind=2, depth=24):
 
 DECODE_FAILURES = [
     # data, exception classes it must be, status, message
-    (b"", [pixpen.TruncatedError, pixpen.CorruptDataError], Status.TRUNCATED,
+    (b"", [pixpen.UnsupportedFormatError, pixpen.UnsupportedError], Status.UNSUPPORTED_FORMAT,
+     "Unrecognised image format"),
+    (tga_header(1, 1)[:10], [pixpen.TruncatedError, pixpen.CorruptDataError], Status.TRUNCATED,
      "Unable to read TGA header"),
     (b"\x89PNG\r\n\x1a\n" + bytes(20), [pixpen.UnsupportedFormatError, pixpen.UnsupportedError],
      Status.UNSUPPORTED_FORMAT, None),
