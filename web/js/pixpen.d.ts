@@ -41,7 +41,7 @@ export declare function recordCalls(record: ((call: RecordedCall) => void) | nul
 
 /** A 24-bit RGB picture in the module's memory, with the library's whole-pixel turtle. */
 export declare class Image {
-  /** A black width x height image; its turtle in the middle, facing up, pen down, white. */
+  /** A black width x height image; its turtle in the middle, facing up, pen down, white. PixpenError if the size is refused. */
   constructor(width: number, height: number);
   /** A new image from TGA or PPM bytes; the format is recognised when omitted. */
   static decode(data: ArrayBuffer | ArrayBufferView, format?: 'tga' | 'ppm' | 'pnm' | 'p3' | 'p6'): Image;

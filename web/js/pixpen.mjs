@@ -40,7 +40,6 @@ const FORMAT_NAMES = {
   png: Format.PNG,
 };
 const DECODERS = { tga: 'decode_tga', ppm: 'decode_ppm', pnm: 'decode_ppm', p3: 'decode_ppm', p6: 'decode_ppm' };
-const MAX_PIXELS = 0x7fffffff;
 
 /** A failure of the library: `status` is a Status value, `message` its reason. */
 export class PixpenError extends Error {
@@ -304,7 +303,7 @@ const ADOPT = Symbol('adopt');
 export class Image {
   #handle = 0;
 
-  /** A black width x height image; its turtle in the middle, facing up, pen down, white. */
+  /** A black width x height image; its turtle in the middle, facing up, pen down, white. PixpenError if the library refuses the size (negative, too large, no memory). */
   constructor(width, height) {
     if (width === ADOPT) {
       this.#adopt(height);
@@ -312,12 +311,9 @@ export class Image {
     }
     integer(width, 'width');
     integer(height, 'height');
-    if (width < 0 || height < 0) throw new RangeError(`an image's size cannot be negative: ${width} x ${height}`);
-    if (width * height > MAX_PIXELS) {
-      throw new PixpenError(Status.TOO_LARGE, `${width} x ${height} pixels exceed the library's limit of ${MAX_PIXELS}`);
-    }
-    const handle = wasm._create_image(width, height);
-    if (!handle) throw new PixpenError(Status.OUT_OF_MEMORY, `no memory for a ${width} x ${height} image`);
+    // The library gives the reason for a refused size: negative, too large, no memory.
+    const handle = wasm._create_image_checked(width, height, errorAddress);
+    if (!handle) throw readError();
     this.#adopt(handle);
     if (recorder) recorder(['create_image', 'p:ii', this.id, width, height]);
   }
