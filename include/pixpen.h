@@ -1,6 +1,7 @@
 /*
- * pixpen: 24-bit RGB pictures in memory, a turtle to draw on them, and
- * uncompressed TGA and PPM (P3/P6) files to store them.
+ * pixpen: 24-bit RGB pictures in memory, a turtle to draw on them,
+ * uncompressed TGA and PPM (P3/P6) files to store and read them, and PNG
+ * output (files or memory) when the library is built with a deflate library.
  *
  * Conventions for every function below:
  * - A NULL `Image` handle is accepted everywhere: drawing, turtle and
@@ -35,7 +36,9 @@
 #define PIXPEN_VERSION_MINOR 2
 #define PIXPEN_VERSION_PATCH 0
 
-/* Marks the exported names; everything else in the library stays hidden. */
+/* Marks the exported names; everything else in the library stays hidden. The
+ * same for building, static and shared use: on ELF the attribute is harmless
+ * in a caller and in a static archive. */
 #if defined(__GNUC__)
 #define PIXPEN_API __attribute__((visibility("default")))
 #else

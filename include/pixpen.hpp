@@ -44,6 +44,16 @@
 
 #include "pixpen.h"
 
+/* Colours are equal when every channel is. Color is the C record, which lives
+ * in the global namespace: declared there, these are found from any
+ * namespace, `using namespace pixpen;` or not. */
+[[nodiscard]] constexpr bool operator==(Color a, Color b) noexcept {
+    return a.r == b.r && a.g == b.g && a.b == b.b;
+}
+[[nodiscard]] constexpr bool operator!=(Color a, Color b) noexcept {
+    return !(a == b);
+}
+
 namespace pixpen {
 
 using ::Color;
@@ -494,7 +504,7 @@ class FractionalTurtle {
 /* Owns one image: destroys it when it goes, moves but never copies
  * implicitly (clone() copies). An empty Picture (default, moved-from,
  * released) holds no image: it is 0 x 0, drawing on it does nothing, and
- * saving or encoding it fails with PIXPEN_ERROR_BAD_ARGUMENT.
+ * saving or encoding it fails with PIXPEN_ERROR_BAD_ARGUMENT, "empty picture".
  *
  * get(), release(), reset() and -> give the C record as std::unique_ptr
  * does, for the C calls; pixels(), row() and at() are const-correct. */
@@ -580,6 +590,9 @@ class Picture {
     /* Writes the picture to a file in `format`, creating or truncating it. */
     [[nodiscard]] Result<void> try_save(const internal::PathArg &file,
                                         Format format) const noexcept {
+        if (image_ == nullptr) {
+            return empty_picture();
+        }
         PixpenError error{};
         if (::write_image(file.c_str(), image_, static_cast<ImageFormat>(format), &error)) {
             return {};
@@ -589,6 +602,9 @@ class Picture {
 
     /* The bytes try_save would write. */
     [[nodiscard]] Result<Bytes> try_encode(Format format) const noexcept {
+        if (image_ == nullptr) {
+            return empty_picture();
+        }
         PixpenError error{};
         std::uint8_t *data = nullptr;
         std::size_t size = 0;
@@ -742,6 +758,10 @@ class Picture {
             return Picture(image);
         }
         return Error(error);
+    }
+    // The C call would say "Image is NULL", which names no C++ thing.
+    static Error empty_picture() noexcept {
+        return Error(PIXPEN_ERROR_BAD_ARGUMENT, "empty picture");
     }
 
     Color *data() const noexcept {

@@ -113,6 +113,9 @@ ARGUMENT_ERRORS = [
     (ValueError, lambda: pixpen.Image.frombytes(2, 2, b"short")),
     (IndexError, lambda: pixpen.Image(2, 2)[2, 0]),
     (TypeError, lambda: pixpen.Image(2, 2)[0]),
+    (TypeError, lambda: pixpen.Image.from_array(None)),
+    (TypeError, lambda: pixpen.Image.from_array("pixels")),
+    (TypeError, lambda: pixpen.Image.from_array(7)),
 ]
 
 
