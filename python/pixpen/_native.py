@@ -102,6 +102,18 @@ SIGNATURES = {
 # every call here reports to a PixpenError of its own instead.
 NOT_BOUND = frozenset(
     {"WHITE", "last_error", "get_last_error", "read_tga", "write_tga", "read_ppm", "write_ppm"}
+    # Not called by this package yet: shapes it does not draw, and the C
+    # fractional turtle, whose geometry pixpen.turtle keeps in Python.
+    | {
+        "do_polygon", "do_circle", "pixpen_turtle_init", "pixpen_turtle_release",
+        "pixpen_turtle_forward", "pixpen_turtle_backward", "pixpen_turtle_goto",
+        "pixpen_turtle_home", "pixpen_turtle_circle", "pixpen_turtle_left",
+        "pixpen_turtle_right", "pixpen_turtle_set_heading", "pixpen_turtle_pen_up",
+        "pixpen_turtle_pen_down", "pixpen_turtle_set_width", "pixpen_turtle_set_pen_color",
+        "pixpen_turtle_set_fill_color", "pixpen_turtle_dot", "pixpen_turtle_begin_fill",
+        "pixpen_turtle_end_fill", "pixpen_turtle_position", "pixpen_turtle_heading",
+        "pixpen_turtle_distance", "pixpen_turtle_towards"
+    }
 )
 
 

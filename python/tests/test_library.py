@@ -63,6 +63,7 @@ C_TYPES = {
     "Image": pixpen._native.Handle,
     "ImageFormat": ctypes.c_int,
     "PixpenError *": ctypes.POINTER(pixpen._native.ErrorRecord),
+    "const PixpenPoint *": ctypes.POINTER(pixpen._native.PointRecord),
 }
 
 
