@@ -4,6 +4,9 @@
 // shared library, PIXPEN_PYTHON an interpreter for ctypes.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
+import { spawnSync } from 'node:child_process';
+import { cpSync, existsSync, mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { webDir, runPython, drawBoth } from './native.mjs';
 
@@ -184,4 +187,23 @@ test('turtle colours follow colormode', () => {
   assert.throws(() => turtle.fillcolor([2, 0, 0]), RangeError);
   turtle.close();
   image.close();
+});
+
+test('the package folder works by name from a project of its own', () => {
+  const project = mkdtempSync(path.join(os.tmpdir(), 'pixpen-package-'));
+  try {
+    cpSync(path.join(webDir, 'pixpen'), path.join(project, 'node_modules', 'pixpen'), { recursive: true });
+    writeFileSync(path.join(project, 'main.mjs'), `import { Image, Turtle, version } from 'pixpen';
+const image = new Image(9, 9);
+new Turtle(image).forward(3);
+console.log(JSON.stringify([version, image.getPixel(6, 4)]));`);
+    const result = spawnSync(process.execPath, ['main.mjs'], { cwd: project, encoding: 'utf8' });
+    assert.equal(result.status, 0, result.stderr);
+    const manifest = JSON.parse(readFileSync(path.join(project, 'node_modules', 'pixpen', 'package.json'), 'utf8'));
+    assert.deepEqual(JSON.parse(result.stdout), [manifest.version, [0, 0, 0]]);
+    assert.equal(manifest.version, pixpen.version);
+    assert.ok(existsSync(path.join(project, 'node_modules', 'pixpen', manifest.types)));
+  } finally {
+    rmSync(project, { recursive: true, force: true });
+  }
 });
