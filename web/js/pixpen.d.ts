@@ -178,6 +178,11 @@ export declare class Turtle {
   showturtle(): void;
   st(): void;
   isvisible(): boolean;
+  shape(...args: unknown[]): void;
+  shapesize(...args: unknown[]): void;
+  turtlesize(...args: unknown[]): void;
+  /** Draws nothing (no text yet); warns once. */
+  write(...args: unknown[]): void;
 }
 
 /** A white width x height picture for turtles (default 400 x 400), origin in the middle. */

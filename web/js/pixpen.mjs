@@ -742,6 +742,17 @@ export class Turtle {
   hideturtle() {}
   showturtle() {}
   isvisible() { return false; }
+  shape() {}
+  shapesize() {}
+  turtlesize() {}
+
+  /** The library draws no text yet: write() draws nothing, and says so once. */
+  write() {
+    if (!Turtle.#warnedWrite) console.warn('pixpen: write() draws no text yet');
+    Turtle.#warnedWrite = true;
+  }
+
+  static #warnedWrite = false;
 }
 
 const TURTLE_ALIASES = {

@@ -27,10 +27,12 @@ const TURTLE_METHODS = [
   'setposition', 'setx', 'sety', 'setheading', 'seth', 'home', 'circle', 'dot', 'penup', 'pu',
   'up', 'pendown', 'pd', 'down', 'isdown', 'pensize', 'width', 'pencolor', 'fillcolor', 'color',
   'begin_fill', 'end_fill', 'filling', 'position', 'pos', 'xcor', 'ycor', 'heading', 'towards',
-  'distance', 'speed', 'hideturtle', 'ht', 'showturtle', 'st', 'isvisible',
+  'distance', 'speed', 'hideturtle', 'ht', 'showturtle', 'st', 'isvisible', 'shape', 'shapesize',
+  'turtlesize', 'write',
 ];
 // Window and animation calls that mean nothing for a picture drawn at once.
-const NOTHING = ['tracer', 'update', 'delay', 'done', 'mainloop', 'exitonclick', 'bye', 'setup', 'title', 'listen'];
+const NOTHING = ['tracer', 'update', 'delay', 'done', 'mainloop', 'exitonclick', 'bye', 'setup', 'title',
+  'listen', 'degrees'];
 
 // The program runs as a script of its own (indirect eval), with the turtle's
 // functions as globals: its own declarations may reuse any of their names,
