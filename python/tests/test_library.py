@@ -65,6 +65,7 @@ C_TYPES = {
     "ImageFormat": ctypes.c_int,
     "PixpenError *": ctypes.POINTER(pixpen._native.ErrorRecord),
     "const PixpenEncodeOptions *": ctypes.POINTER(pixpen._native.EncodeOptionsRecord),
+    "const PixpenPoint *": ctypes.POINTER(pixpen._native.PointRecord),
 }
 
 
