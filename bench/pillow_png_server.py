@@ -1,15 +1,41 @@
-"""Saves PNGs with Pillow on request, so that the benchmark times Pillow's own
-encoder and not the interpreter's start-up: it reads lines "PPM LEVEL OUT"
-(LEVEL is "default" or a zlib level) and answers "ok SIZE" once OUT is
-written. Each PPM is decoded once and kept."""
+"""Runs Pillow on request, so that the benchmark times Pillow's own code and
+not the interpreter's start-up. It reads one request a line and answers "ok
+SIZE" when done:
+
+  PPM LEVEL OUT    saves PPM as the PNG OUT (LEVEL is "default" or a zlib
+                   level); SIZE is OUT's size. Each PPM is decoded once.
+  lines SIDE LIST  draws each line "x0 y0 x1 y1" of the file LIST with
+                   ImageDraw.line on a SIDE x SIDE picture kept between
+                   requests; SIZE is the number of lines."""
 import os
 import sys
 
-from PIL import Image
+from PIL import Image, ImageDraw
 
 images = {}
-for line in sys.stdin:
-    ppm, level, out = line.split()
+line_lists = {}
+canvases = {}
+
+
+def draw_lines(side, path):
+    if path not in line_lists:
+        with open(path) as listed:
+            line_lists[path] = [tuple(int(v) for v in row.split()) for row in listed]
+    if side not in canvases:
+        canvases[side] = ImageDraw.Draw(Image.new("RGB", (side, side)))
+    draw = canvases[side]
+    for line in line_lists[path]:
+        draw.line(line, fill=(200, 100, 50))
+    return len(line_lists[path])
+
+
+for request in sys.stdin:
+    first, second, third = request.split()
+    if first == "lines":
+        sys.stdout.write("ok %d\n" % draw_lines(int(second), third))
+        sys.stdout.flush()
+        continue
+    ppm, level, out = first, second, third
     if ppm not in images:
         with Image.open(ppm) as im:
             images[ppm] = im.convert("RGB")

@@ -36,7 +36,12 @@ for name in ("line_art_inverted.tga", "square_spiral_retouched.tga", "turtle_sta
     stem = name.rsplit(".", 1)[0]
     pixpen.Image.open(f"{out}/{name}").save(f"{gallery}/{stem}.png")
 PY
+# Two scripts written for Python's turtle module, run unchanged.
+for script in penrose lsystem; do
+  PIXPEN_LIBRARY="$build/libpixpen.so" PYTHONPATH="$root/python" \
+    python3 -m pixpen.turtle "$root/examples/turtle/$script.py" -o "$gallery/turtle_$script.png"
+done
 for png in square_spiral koch_snowflake fractal_tree dragon_curve line_art line_art_inverted \
-  square_spiral_retouched turtle_star mandelbrot shapes; do
+  square_spiral_retouched turtle_star mandelbrot shapes turtle_penrose turtle_lsystem; do
   printf '  %-34s %7s bytes\n' "docs/gallery/$png.png" "$(stat -c %s "$gallery/$png.png")"
 done

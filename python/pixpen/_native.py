@@ -12,7 +12,6 @@ The library is looked for, in this order:
 """
 
 import ctypes
-import ctypes.util
 import os
 
 SONAME = "libpixpen.so.0"
@@ -54,6 +53,12 @@ class ErrorRecord(ctypes.Structure):
     """``PixpenError``: the enum is an int in the C ABI on every platform we build."""
 
     _fields_ = [("status", ctypes.c_int), ("message", ctypes.c_char * 128)]
+
+
+class EncodeOptionsRecord(ctypes.Structure):
+    """``PixpenEncodeOptions``: ``size`` tells the library which fields it holds."""
+
+    _fields_ = [("size", ctypes.c_uint32), ("png_level", ctypes.c_int)]
 
 
 Handle = ctypes.POINTER(ImageRecord)
@@ -101,6 +106,15 @@ SIGNATURES = {
         _bool,
         [Handle, _int, ctypes.POINTER(_bytes), ctypes.POINTER(ctypes.c_size_t), _error],
     ),
+    "write_image_with_options": (
+        _bool,
+        [ctypes.c_char_p, Handle, _int, ctypes.POINTER(EncodeOptionsRecord), _error],
+    ),
+    "encode_image_with_options": (
+        _bool,
+        [Handle, _int, ctypes.POINTER(EncodeOptionsRecord), ctypes.POINTER(_bytes),
+         ctypes.POINTER(ctypes.c_size_t), _error],
+    ),
     "free_buffer": (None, [ctypes.c_void_p]),
     "get_version": (_int, []),
     "get_version_string": (ctypes.c_char_p, []),
@@ -109,8 +123,14 @@ SIGNATURES = {
 # Exported names this package does not call: the process-wide error buffer
 # and the classic readers and writers that report through it or not at all;
 # every call here reports to a PixpenError of its own instead.
+# pixpen.turtle keeps the standard turtle module's own geometry in Python and
+# draws through the shapes, so the C fractional turtle is not bound here.
 NOT_BOUND = frozenset(
     {"WHITE", "last_error", "get_last_error", "read_tga", "write_tga", "read_ppm", "write_ppm"}
+    | {"pixpen_turtle_" + name for name in (
+        "init", "release", "forward", "backward", "goto", "home", "circle", "left", "right",
+        "set_heading", "pen_up", "pen_down", "set_width", "set_pen_color", "set_fill_color", "dot",
+        "begin_fill", "end_fill", "position", "heading", "distance", "towards")}
 )
 
 
@@ -126,6 +146,10 @@ def _candidates():
     else:
         folder = os.path.normpath(os.path.join(here, _install_paths.LIBRARY_DIR))
         yield "the cmake --install prefix", os.path.join(folder, _install_paths.LIBRARY_NAME)
+    # Imported here: it pulls in subprocess, which a library found earlier
+    # never needs, and start-up time matters to short scripts.
+    import ctypes.util
+
     found = ctypes.util.find_library("pixpen")
     if found:
         yield "ctypes.util.find_library", found
