@@ -16,6 +16,7 @@ namespace pixpen::detail {
 // Decoders: a new image, or NULL with `error` filled.
 ::Image tga_decode(ByteReader &in, PixpenError &error);
 ::Image ppm_decode(ByteReader &in, PixpenError &error);
+::Image png_decode(ByteReader &in, PixpenError &error);
 
 // Encoders for an image whose size the caller has checked. false when the
 // sink fails; the sink knows why.

@@ -38,9 +38,9 @@ class Report {
 constexpr std::string_view kPngSignature("\x89PNG\r\n\x1a\n", 8);
 
 // Picks the decoder by the first bytes: P3 and P6 by their magic, and any
-// other "P<digit>" too, which the PPM reader refuses by its own rule; a PNG
-// is named as such; everything else is taken for TGA, whose header has no
-// magic of its own.
+// other "P<digit>" too, which the PPM reader refuses by its own rule; PNG by
+// its signature; everything else is taken for TGA, whose header has no magic
+// of its own.
 Image detect_and_decode(ByteReader &in, PixpenError &error) {
     in.fill();
     const std::string_view head(reinterpret_cast<const char *>(in.window()), in.window_size());
@@ -48,8 +48,7 @@ Image detect_and_decode(ByteReader &in, PixpenError &error) {
         return pixpen::detail::ppm_decode(in, error);
     }
     if (head.substr(0, kPngSignature.size()) == kPngSignature) {
-        refuse(error, Refusal::png_input);
-        return nullptr;
+        return pixpen::detail::png_decode(in, error);
     }
     return pixpen::detail::tga_decode(in, error);
 }
@@ -164,6 +163,10 @@ PIXPEN_API Image decode_tga(const void *data, size_t size, PixpenError *error) {
 
 PIXPEN_API Image decode_ppm(const void *data, size_t size, PixpenError *error) {
     return decode_memory(data, size, error, pixpen::detail::ppm_decode);
+}
+
+PIXPEN_API Image decode_png(const void *data, size_t size, PixpenError *error) {
+    return decode_memory(data, size, error, pixpen::detail::png_decode);
 }
 
 PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat format,
