@@ -101,7 +101,7 @@ inline constexpr std::array kMessages = {
     Message{Refusal::png_unknown_critical, PIXPEN_ERROR_UNSUPPORTED_VARIANT,
             "PNG has an unknown critical chunk"},
     Message{Refusal::png_chunk, PIXPEN_ERROR_BAD_HEADER, "Invalid PNG chunk structure"},
-    Message{Refusal::png_chunk_limit, PIXPEN_ERROR_TOO_LARGE, "PNG chunk exceeds the size limit"},
+    Message{Refusal::png_chunk_limit, PIXPEN_ERROR_TOO_LARGE, "PNG metadata chunks exceed the memory limit"},
     Message{Refusal::png_data_short, PIXPEN_ERROR_TRUNCATED, "PNG data ends early"},
     Message{Refusal::png_data_corrupt, PIXPEN_ERROR_TRUNCATED,
             "PNG image data does not inflate to the image"},

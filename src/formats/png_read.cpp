@@ -29,12 +29,10 @@ using pixpen::detail::refuse;
 // What libspng may hold besides the image and its row buffers: one chunk of
 // at most kChunkLimit bytes, and at most kCacheLimit bytes of stored chunks
 // (text, profiles) in all, which is what bounds a hostile file's memory.
+// A larger ancillary chunk is skipped; more stored chunks than the cache (or
+// libspng's count of 1000) holds refuse the file.
 constexpr std::size_t kChunkLimit = std::size_t{8} << 20;
 constexpr std::size_t kCacheLimit = std::size_t{16} << 20;
-// Every stored chunk counts against the cache limit too, which is the real
-// bound; the count only stops a valid file with many small text chunks from
-// being refused.
-constexpr int kChunkCountLimit = 1 << 16;
 
 // Deflate turns two bits into at most 258 bytes, so image data can shrink at
 // most 1032-fold: fewer bytes left than that cannot hold the declared image.
@@ -73,7 +71,6 @@ Context open_context(ByteReader &in) {
     if (spng_set_image_limits(ctx.get(), side, side) != 0 ||
         spng_set_chunk_limits(ctx.get(), kChunkLimit, kCacheLimit) != 0 ||
         spng_set_crc_action(ctx.get(), SPNG_CRC_ERROR, SPNG_CRC_DISCARD) != 0 ||
-        spng_set_option(ctx.get(), SPNG_CHUNK_COUNT_LIMIT, kChunkCountLimit) != 0 ||
         !attach_input(ctx.get(), in)) {
         ctx.reset();
     }
