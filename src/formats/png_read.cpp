@@ -3,8 +3,10 @@
 // r, g and b, 16-bit samples keep their high byte, and alpha, tRNS, gAMA,
 // sRGB and iCCP are ignored, as a conversion to RGB that drops alpha does.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "core/error.hpp"
@@ -137,7 +139,20 @@ std::uint64_t sample_bits(const spng_ihdr &ihdr) {
     }
 }
 
+// libspng reads the signature together with IHDR, and would call a short
+// input that is no PNG at all short.
+bool starts_like_png(ByteReader &in) {
+    static constexpr unsigned char kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    in.fill();
+    const std::size_t n = std::min(in.window_size(), sizeof kSignature);
+    return std::memcmp(in.window(), kSignature, n) == 0;
+}
+
 ::Image decode(ByteReader &in, PixpenError &error) {
+    if (!starts_like_png(in)) {
+        refuse(error, Refusal::png_signature);
+        return nullptr;
+    }
     Context ctx = open_context(in);
     if (!ctx) {
         refuse(error, Refusal::out_of_memory);
