@@ -173,6 +173,8 @@ bool starts_like_png(ByteReader &in) {
         return nullptr;
     }
     const std::size_t size = pixpen::detail::pixels_of(image) * sizeof(Color);
+    // The image is fresh memory that the decoder fills front to back once.
+    pixpen::detail::advise_huge_pages(reinterpret_cast<unsigned char *>(image->pixels), size);
     int status = spng_decode_image(ctx.get(), image->pixels, size, SPNG_FMT_RGB8, 0);
     // The image can be complete before the last IDAT's CRC and IEND are read:
     // a file is only accepted whole.
