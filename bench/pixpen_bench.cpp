@@ -959,8 +959,7 @@ bool write_png_source(PngSource source, const fs::path &png, std::vector<std::ui
     }
     static PillowServer pillow;
     // One name per picture: the server keeps each PPM it has read.
-    const fs::path ppm =
-        g_dir / ("png_read_" + std::to_string(static_cast<int>(source)) + ".ppm");
+    const fs::path ppm = g_dir / ("png_read_" + std::to_string(static_cast<int>(source)) + ".ppm");
     const bool written =
         write_ppm(ppm.c_str(), picture.get(), false) &&
         pillow.save(ppm, source == PngSource::pillow_palette ? "palette" : "default", png) > 0;
@@ -992,8 +991,9 @@ bool spng_decode_into(const std::vector<std::uint8_t> &file, std::uint8_t *out, 
 }
 #endif
 
-PngPeer png_peer(const std::string &peer, const fs::path &png, const std::vector<std::uint8_t> &file,
-                 std::vector<std::uint8_t> &scratch, PageBuffer &fresh, bool &ok) {
+PngPeer png_peer(const std::string &peer, const fs::path &png,
+                 const std::vector<std::uint8_t> &file, std::vector<std::uint8_t> &scratch,
+                 PageBuffer &fresh, bool &ok) {
     const std::size_t size = scratch.size();
     if (peer == "libspng") {
 #if defined(PIXPEN_BENCH_SPNG)
@@ -1080,7 +1080,8 @@ void bench_png_read(benchmark::State &state, PngSource source, const std::string
         die("PNG reading against " + peer);
     }
     if (peer == "libspng") {
-        g_png_notes.push_back(png_note(std::string("input: ") + png_source_name(source), file.size()));
+        g_png_notes.push_back(
+            png_note(std::string("input: ") + png_source_name(source), file.size()));
     }
     unlink(png.c_str());
 }

@@ -71,8 +71,7 @@ int main(int argc, char **argv) {
         picture.line(inset, h - 1 - inset, inset, inset, gold);
     }
 
-    const pixpen::Result<void> written =
-        picture.try_save(output, format_of(output));
+    const pixpen::Result<void> written = picture.try_save(output, format_of(output));
     if (!written) {
         std::fprintf(stderr, "could not write %s: %s\n", output.c_str(), written.error().c_str());
         return 1;

@@ -73,8 +73,10 @@ inline bool same_report(const PixpenError &a, const PixpenError &b) {
     return a.status == b.status && std::strcmp(a.message, b.message) == 0;
 }
 
-// What decode_image picks for bytes starting like `data`.
-enum class Detected { ppm, png, tga };
+// What decode_image picks for bytes starting like `data`: TGA, which has no
+// signature, only when the colour map type, image type and bits per pixel
+// that the input has are ones some TGA file could hold.
+enum class Detected { ppm, png, tga, unrecognised };
 
 inline Detected detected_format(const std::uint8_t *data, std::size_t size) {
     static constexpr std::string_view png_signature("\x89PNG\r\n\x1a\n", 8);
@@ -85,7 +87,13 @@ inline Detected detected_format(const std::uint8_t *data, std::size_t size) {
         std::memcmp(data, png_signature.data(), png_signature.size()) == 0) {
         return Detected::png;
     }
-    return Detected::tga;
+    const auto any_of = [](std::initializer_list<int> values, int value) {
+        return std::find(values.begin(), values.end(), value) != values.end();
+    };
+    const bool could_be_tga = size > 0 && (size < 2 || data[1] <= 1) &&
+                              (size < 3 || any_of({0, 1, 2, 3, 9, 10, 11, 32, 33}, data[2])) &&
+                              (size < 17 || data[2] == 0 || any_of({8, 15, 16, 24, 32}, data[16]));
+    return could_be_tga ? Detected::tga : Detected::unrecognised;
 }
 
 inline std::size_t pixel_bytes(Image image) {

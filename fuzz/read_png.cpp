@@ -14,10 +14,10 @@ namespace {
 
 // Every refusal decode_png may give.
 constexpr std::initializer_list<fuzz::Refusal> kPngRefusals = {
-    fuzz::Refusal::png_signature,   fuzz::Refusal::png_header,
-    fuzz::Refusal::png_critical_crc, fuzz::Refusal::png_unknown_critical,
-    fuzz::Refusal::png_chunk,        fuzz::Refusal::png_chunk_limit,
-    fuzz::Refusal::png_data_short,   fuzz::Refusal::png_data_corrupt,
+    fuzz::Refusal::png_signature,      fuzz::Refusal::png_header,
+    fuzz::Refusal::png_critical_crc,   fuzz::Refusal::png_unknown_critical,
+    fuzz::Refusal::png_chunk,          fuzz::Refusal::png_chunk_limit,
+    fuzz::Refusal::png_data_short,     fuzz::Refusal::png_data_corrupt,
     fuzz::Refusal::png_read_not_built, fuzz::Refusal::too_large,
     fuzz::Refusal::out_of_memory};
 
@@ -30,8 +30,8 @@ constexpr std::size_t kHeightAt = 20;
 constexpr std::uint64_t kMaxTriedPixels = std::uint64_t{4} << 20;
 
 std::uint32_t be32(const std::uint8_t *p) {
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
-           (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
+    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) |
+           std::uint32_t{p[3]};
 }
 
 void check_round_trip(Image image) {

@@ -213,8 +213,10 @@ PIXPEN_API Image read_ppm(const char *filename);
 
 /* Reads a file, recognising the format from its first bytes: P3 and P6 by
  * their magic, any other "P<digit>" gets the PPM reader's refusal, PNG by its
- * signature, anything else is read as TGA. NULL on failure; a NULL filename
- * is PIXPEN_ERROR_BAD_ARGUMENT. */
+ * signature, bytes that could start a TGA header of any type
+ * are read as TGA, and anything else (empty input too) is
+ * PIXPEN_ERROR_UNSUPPORTED_FORMAT. NULL on failure; a NULL filename is
+ * PIXPEN_ERROR_BAD_ARGUMENT. */
 PIXPEN_API Image read_image(const char *filename, PixpenError *error);
 
 /* The same as read_image, from `size` bytes at `data`; never reads past them.

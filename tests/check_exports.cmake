@@ -1,11 +1,7 @@
 # Fails unless the shared library's dynamic symbol table defines exactly the
-# public names (plus the linker's own section markers).
-set(public
-  WHITE last_error create_image destroy_image get_last_error do_pixel do_line do_clear do_invert
-  do_reverse_rgb turtle_set_xy turtle_move turtle_forward turtle_face_north turtle_left
-  turtle_right turtle_pen_up turtle_pen_down turtle_set_color write_tga read_tga write_ppm read_ppm
-  read_image decode_image decode_tga decode_ppm decode_png write_image encode_image free_buffer get_version
-  get_version_string)
+# names of include/pixpen.exports (plus the linker's own section markers).
+include(${CMAKE_CURRENT_LIST_DIR}/../cmake/PixpenExports.cmake)
+pixpen_read_exports(${CMAKE_CURRENT_LIST_DIR}/../include/pixpen.exports public declarations)
 set(linker_markers _init _fini _edata _end __bss_start)
 
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}

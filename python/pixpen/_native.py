@@ -88,6 +88,13 @@ SIGNATURES = {
     "get_version_string": (ctypes.c_char_p, []),
 }
 
+# Exported names this package does not call: the process-wide error buffer
+# and the classic readers and writers that report through it or not at all;
+# every call here reports to a PixpenError of its own instead.
+NOT_BOUND = frozenset(
+    {"WHITE", "last_error", "get_last_error", "read_tga", "write_tga", "read_ppm", "write_ppm"}
+)
+
 
 def _candidates():
     """(description, argument for CDLL) pairs, in search order."""

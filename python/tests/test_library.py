@@ -1,6 +1,8 @@
 """The library is found beside the package or through PIXPEN_LIBRARY, and
 when it is not, the message says where it looked and what to do."""
+import ctypes
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -43,3 +45,50 @@ def test_search_order(tmp_path):
     (copy / "_install_paths.py").write_text('LIBRARY_DIR = "../lib"\nLIBRARY_NAME = '
                                             '"libpixpen.so.0"\n')
     assert _import(env, str(tmp_path)).stdout.strip() == str(tmp_path / "lib" / "libpixpen.so.0")
+
+
+EXPORTS = os.path.join(os.path.dirname(__file__), "..", "..", "include", "pixpen.exports")
+# How pixpen.h's types cross ctypes: enums are ints in the C ABI.
+C_TYPES = {
+    "void": None,
+    "int": ctypes.c_int,
+    "bool": ctypes.c_bool,
+    "size_t": ctypes.c_size_t,
+    "size_t *": ctypes.POINTER(ctypes.c_size_t),
+    "uint8_t **": ctypes.POINTER(ctypes.POINTER(ctypes.c_uint8)),
+    "void *": ctypes.c_void_p,
+    "const void *": ctypes.c_void_p,
+    "const char *": ctypes.c_char_p,
+    "Color": pixpen._native.ColorRecord,
+    "Image": pixpen._native.Handle,
+    "ImageFormat": ctypes.c_int,
+    "PixpenError *": ctypes.POINTER(pixpen._native.ErrorRecord),
+}
+
+
+def _exported():
+    """{name: (result type, [parameter types]) or None for data} from the list."""
+    names = {}
+    with open(EXPORTS) as listing:
+        for line in listing:
+            if line.startswith("#") or not line.strip():
+                continue
+            call = re.match(r"(.*?)\s*\b(\w+)\((.*)\)$", line.strip())
+            if call is None:
+                names[re.search(r"(\w+)(\[\d+\])?$", line.strip()).group(1)] = None
+                continue
+            result, name, parameters = call.groups()
+            parameters = [] if parameters == "void" else parameters.split(", ")
+            names[name] = (result, parameters)
+    return names
+
+
+@pytest.mark.skipif(not os.path.exists(EXPORTS), reason="outside the source tree")
+def test_bindings_follow_the_export_list():
+    exported = _exported()
+    bound = pixpen._native.SIGNATURES
+    assert set(bound) | pixpen._native.NOT_BOUND == set(exported)
+    assert not set(bound) & pixpen._native.NOT_BOUND
+    for name, (restype, argtypes) in bound.items():
+        result, parameters = exported[name]
+        assert (restype, argtypes) == (C_TYPES[result], [C_TYPES[p] for p in parameters]), name

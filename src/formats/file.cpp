@@ -185,6 +185,29 @@ bool ByteWriter::put(unsigned char *&cursor, const void *data, std::size_t size)
     return true;
 }
 
+bool ByteWriter::reserve(unsigned char *&cursor, std::uint64_t size) noexcept {
+    const auto used = static_cast<std::size_t>(cursor - data_);
+    if (file_ != nullptr) {
+        return false;
+    }
+    if (size > SIZE_MAX - slack - used) {
+        return false;
+    }
+    const std::size_t needed = used + static_cast<std::size_t>(size);
+    if (needed > capacity_) {
+        // Exactly what is asked: the run is the bulk of the output.
+        auto *grown = static_cast<unsigned char *>(std::realloc(memory_, needed + slack));
+        if (grown == nullptr) {
+            return false;
+        }
+        memory_ = data_ = grown;
+        capacity_ = needed;
+        advise_huge_pages(memory_, capacity_);
+    }
+    cursor = data_ + used;
+    return true;
+}
+
 bool ByteWriter::finish(const unsigned char *cursor) noexcept {
     const auto used = static_cast<std::size_t>(cursor - data_);
     if (file_ != nullptr) {

@@ -161,6 +161,11 @@ class ByteWriter {
     // directly, without staging.
     bool put(unsigned char *&cursor, const void *data, std::size_t size) noexcept;
 
+    // Memory only: room for `size` more bytes at the cursor, for a producer
+    // that writes a long run in place (a compressor, say). false for a file,
+    // whose block is fixed, and when memory runs out. The cursor follows.
+    bool reserve(unsigned char *&cursor, std::uint64_t size) noexcept;
+
     // Writes what is left, up to `cursor`.
     bool finish(const unsigned char *cursor) noexcept;
 

@@ -1,23 +1,27 @@
 // The per-call family: reading with format detection, decoding from memory,
 // writing and encoding in any format, each reporting to its caller's own
-// PixpenError and never to the process-wide buffer.
+// PixpenError and never to the process-wide buffer. The classic readers and
+// writers are thin wrappers over the same path. What a format is lives in
+// its row of the codec table.
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "core/error.hpp"
 #include "core/image.hpp"
 #include "formats/codecs.hpp"
 #include "formats/file.hpp"
-#include "formats/png.hpp"
 #include "pixpen.h"
 
 namespace {
 
 using pixpen::detail::ByteReader;
 using pixpen::detail::ByteWriter;
+using pixpen::detail::Codec;
+using pixpen::detail::codec_of;
 using pixpen::detail::File;
 using pixpen::detail::Refusal;
 using pixpen::detail::refuse;
@@ -35,24 +39,6 @@ class Report {
     PixpenError &error_;
 };
 
-constexpr std::string_view kPngSignature("\x89PNG\r\n\x1a\n", 8);
-
-// Picks the decoder by the first bytes: P3 and P6 by their magic, and any
-// other "P<digit>" too, which the PPM reader refuses by its own rule; PNG by
-// its signature; everything else is taken for TGA, whose header has no magic
-// of its own.
-Image detect_and_decode(ByteReader &in, PixpenError &error) {
-    in.fill();
-    const std::string_view head(reinterpret_cast<const char *>(in.window()), in.window_size());
-    if (head.size() >= 2 && head[0] == 'P' && head[1] >= '0' && head[1] <= '9') {
-        return pixpen::detail::ppm_decode(in, error);
-    }
-    if (head.substr(0, kPngSignature.size()) == kPngSignature) {
-        return pixpen::detail::png_decode(in, error);
-    }
-    return pixpen::detail::tga_decode(in, error);
-}
-
 template <class Decode>
 Image decode_memory(const void *data, std::size_t size, PixpenError *error, Decode decode) {
     Report report(error);
@@ -64,55 +50,19 @@ Image decode_memory(const void *data, std::size_t size, PixpenError *error, Deco
     return decode(in, *report);
 }
 
-// Whether `image` can be written as `format`; the reason in `error` if not.
-bool check_writable(Image image, ImageFormat format, PixpenError &error) {
-    if (image == nullptr) {
-        return refuse(error, Refusal::null_image);
-    }
-    if (format < IMAGE_FORMAT_TGA || format > IMAGE_FORMAT_PNG) {
-        return refuse(error, Refusal::unknown_format);
-    }
-    if (!pixpen::detail::pixel_count(image->width, image->height)) {
-        return refuse(error, Refusal::invalid_image);
-    }
-    if (format == IMAGE_FORMAT_TGA && (image->width > pixpen::detail::kTgaMaxSide ||
-                                       image->height > pixpen::detail::kTgaMaxSide)) {
-        return refuse(error, Refusal::tga_too_large);
-    }
-    if (format == IMAGE_FORMAT_PNG && (image->width == 0 || image->height == 0)) {
-        return refuse(error, Refusal::png_empty);
-    }
-    if (format == IMAGE_FORMAT_PNG && *pixpen::detail::png_compressor_name() == '\0') {
-        return refuse(error, Refusal::png_not_built);
-    }
-    return true;
-}
+struct FreeBuffer {
+    void operator()(std::uint8_t *bytes) const noexcept { std::free(bytes); }
+};
+using Buffer = std::unique_ptr<std::uint8_t, FreeBuffer>;
 
-// TGA and PPM go through a sink, which the caller made for a file or memory.
-bool encode_to(Image image, ImageFormat format, ByteWriter &out) {
-    return format == IMAGE_FORMAT_TGA
-               ? pixpen::detail::tga_encode(image, out)
-               : pixpen::detail::ppm_encode(image, format == IMAGE_FORMAT_PPM_ASCII, out);
-}
-
-// Bytes to reserve, in 64 bits; the sink refuses what memory cannot hold.
-std::uint64_t memory_needed(Image image, ImageFormat format) {
-    if (format == IMAGE_FORMAT_TGA) {
-        return 18 + std::uint64_t{pixpen::detail::pixels_of(image)} * sizeof(Color);
-    }
-    return pixpen::detail::ppm_encoded_bound(image, format == IMAGE_FORMAT_PPM_ASCII);
-}
-
-bool encode_to_memory(Image image, ImageFormat format, std::uint8_t **data, std::size_t *size,
+// An encoder that fails without a word was failed by its memory sink.
+bool encode_to_memory(Image image, const Codec &codec, Buffer &data, std::size_t &size,
                       PixpenError &error) {
-    if (format == IMAGE_FORMAT_PNG) {
-        return pixpen::detail::encode_png(image, data, size, error);
+    ByteWriter out(codec.encoded_bound != nullptr ? codec.encoded_bound(image) : 0);
+    if (!out.ready() || !codec.encode(image, out, error)) {
+        return error.status != PIXPEN_OK || refuse(error, Refusal::out_of_memory);
     }
-    ByteWriter out(memory_needed(image, format));
-    if (!out.ready() || !encode_to(image, format, out)) {
-        return refuse(error, Refusal::out_of_memory);
-    }
-    *data = out.release(*size);
+    data.reset(out.release(size));
     return true;
 }
 
@@ -121,26 +71,76 @@ bool write_failed(File &file, PixpenError &error) {
     return pixpen::detail::set_system_error(error, PIXPEN_ERROR_IO, reason != 0 ? reason : EIO);
 }
 
-bool write_to_file(File &file, Image image, ImageFormat format, PixpenError &error) {
-    if (format == IMAGE_FORMAT_PNG) {
-        std::uint8_t *bytes = nullptr;
-        std::size_t size = 0;
-        if (!pixpen::detail::encode_png(image, &bytes, &size, error)) {
-            return false;
-        }
-        const bool written = file.write(bytes, size);
-        std::free(bytes);
-        return written && file.close() ? true : write_failed(file, error);
+bool open_failed(File &file, PixpenError &error) {
+    return pixpen::detail::set_system_error(error, PIXPEN_ERROR_CANNOT_OPEN, file.open_error());
+}
+
+// The whole encoding first, so that a failure before the first byte keeps
+// the old file.
+bool write_staged(const char *filename, Image image, const Codec &codec, PixpenError &error) {
+    Buffer bytes;
+    std::size_t size = 0;
+    if (!encode_to_memory(image, codec, bytes, size, error)) {
+        return false;
+    }
+    File file(filename, "wb");
+    if (!file) {
+        return open_failed(file, error);
+    }
+    const bool written = file.write(bytes.get(), size);
+    return written && file.close() ? true : write_failed(file, error);
+}
+
+bool write_streamed(const char *filename, Image image, const Codec &codec, PixpenError &error) {
+    File file(filename, "wb");
+    if (!file) {
+        return open_failed(file, error);
     }
     ByteWriter out(file);
     if (!out.ready()) {
         return refuse(error, Refusal::out_of_memory);
     }
-    const bool written = encode_to(image, format, out);
-    return written && file.close() ? true : write_failed(file, error);
+    if (!codec.encode(image, out, error)) {
+        return error.status != PIXPEN_OK || write_failed(file, error);
+    }
+    return file.close() ? true : write_failed(file, error);
+}
+
+// The classic writers: the same path, and nothing but the result.
+bool write_quietly(const char *filename, Image image, ImageFormat format) {
+    PixpenError ignored{};
+    return pixpen::detail::write_checked(filename, image, *codec_of(format), ignored);
 }
 
 } // namespace
+
+namespace pixpen::detail {
+
+Image detect_and_decode(ByteReader &in, PixpenError &error) {
+    in.fill();
+    const std::string_view head(reinterpret_cast<const char *>(in.window()), in.window_size());
+    const Codec *codec = recognise_codec(head);
+    if (codec == nullptr) {
+        refuse(error, Refusal::unrecognised_format);
+        return nullptr;
+    }
+    if (codec->decode == nullptr) {
+        refuse(error, *codec->not_read);
+        return nullptr;
+    }
+    return codec->decode(in, error);
+}
+
+bool write_checked(const char *filename, Image image, const Codec &codec, PixpenError &error) {
+    // Checked before opening, so a refused image never truncates the file.
+    if (!check_writable(image, codec, error)) {
+        return false;
+    }
+    return codec.staged ? write_staged(filename, image, codec, error)
+                        : write_streamed(filename, image, codec, error);
+}
+
+} // namespace pixpen::detail
 
 extern "C" {
 
@@ -150,11 +150,11 @@ PIXPEN_API Image read_image(const char *filename, PixpenError *error) {
         refuse(*report, Refusal::null_file_name);
         return nullptr;
     }
-    return pixpen::detail::read_file(filename, *report, detect_and_decode);
+    return pixpen::detail::read_file(filename, *report, pixpen::detail::detect_and_decode);
 }
 
 PIXPEN_API Image decode_image(const void *data, size_t size, PixpenError *error) {
-    return decode_memory(data, size, error, detect_and_decode);
+    return decode_memory(data, size, error, pixpen::detail::detect_and_decode);
 }
 
 PIXPEN_API Image decode_tga(const void *data, size_t size, PixpenError *error) {
@@ -175,32 +175,59 @@ PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat forma
     if (filename == nullptr) {
         return refuse(*report, Refusal::null_file_name);
     }
-    // Checked before opening, so a refused image never truncates the file.
-    if (!check_writable(image, format, *report)) {
-        return false;
+    const Codec *codec = codec_of(format);
+    if (codec == nullptr) {
+        return image == nullptr ? refuse(*report, Refusal::null_image)
+                                : refuse(*report, Refusal::unknown_format);
     }
-    File file(filename, "wb");
-    if (!file) {
-        return pixpen::detail::set_system_error(*report, PIXPEN_ERROR_CANNOT_OPEN,
-                                                file.open_error());
-    }
-    return write_to_file(file, image, format, *report);
+    return pixpen::detail::write_checked(filename, image, *codec, *report);
 }
 
 PIXPEN_API bool encode_image(Image image, ImageFormat format, uint8_t **data, size_t *size,
                              PixpenError *error) {
     Report report(error);
+    // Whichever output is given reads "nothing" on every failure.
+    if (data != nullptr) {
+        *data = nullptr;
+    }
+    if (size != nullptr) {
+        *size = 0;
+    }
     if (data == nullptr || size == nullptr) {
         return refuse(*report, Refusal::null_output);
     }
-    *data = nullptr;
-    *size = 0;
-    return check_writable(image, format, *report) &&
-           encode_to_memory(image, format, data, size, *report);
+    const Codec *codec = codec_of(format);
+    if (codec == nullptr) {
+        return image == nullptr ? refuse(*report, Refusal::null_image)
+                                : refuse(*report, Refusal::unknown_format);
+    }
+    Buffer bytes;
+    if (!pixpen::detail::check_writable(image, *codec, *report) ||
+        !encode_to_memory(image, *codec, bytes, *size, *report)) {
+        return false;
+    }
+    *data = bytes.release();
+    return true;
 }
 
 PIXPEN_API void free_buffer(void *data) {
     std::free(data);
+}
+
+PIXPEN_API bool write_tga(const char *filename, Image image) {
+    return write_quietly(filename, image, IMAGE_FORMAT_TGA);
+}
+
+PIXPEN_API bool write_ppm(const char *filename, Image image, bool ascii) {
+    return write_quietly(filename, image, ascii ? IMAGE_FORMAT_PPM_ASCII : IMAGE_FORMAT_PPM_BINARY);
+}
+
+PIXPEN_API Image read_tga(const char *filename) {
+    return pixpen::detail::read_file_reporting_globally(filename, pixpen::detail::tga_decode);
+}
+
+PIXPEN_API Image read_ppm(const char *filename) {
+    return pixpen::detail::read_file_reporting_globally(filename, pixpen::detail::ppm_decode);
 }
 
 } // extern "C"

@@ -377,6 +377,7 @@ void filter_row(std::size_t bpp, PngFilter type, std::uint8_t *out, const std::u
 constexpr std::array<std::uint8_t, 8> kSignature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::size_t kChunkOverhead = 12; // length, type, CRC
 constexpr std::size_t kIhdrSize = 13;
+constexpr std::array<std::uint8_t, 4> kIdat = {'I', 'D', 'A', 'T'};
 constexpr std::uint8_t kColourTypeTruecolour = 2;
 constexpr std::uint8_t kColourTypeIndexed = 3;
 
@@ -455,26 +456,32 @@ const char *png_compressor_name() noexcept {
     return kCompressorName;
 }
 
-bool encode_png(::Image image, std::uint8_t **data, std::size_t *size,
-                PixpenError &error) noexcept {
-    return encode_png(image, default_png_tuning(), data, size, error);
+bool png_encode(::Image image, ByteWriter &out, PixpenError &error) noexcept {
+    return encode_png(image, default_png_tuning(), out, error);
 }
-
-#if !defined(PIXPEN_PNG_LIBDEFLATE) && !defined(PIXPEN_PNG_ZLIB)
-
-bool encode_png(::Image, const PngTuning &, std::uint8_t **data, std::size_t *size,
-                PixpenError &error) noexcept {
-    *data = nullptr;
-    *size = 0;
-    return refuse(error, Refusal::png_not_built);
-}
-
-#else
 
 bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std::size_t *size,
                 PixpenError &error) noexcept {
     *data = nullptr;
     *size = 0;
+    ByteWriter out(std::uint64_t{0});
+    if (!encode_png(image, tuning, out, error)) {
+        return error.status != PIXPEN_OK || refuse(error, Refusal::out_of_memory);
+    }
+    *data = out.release(*size);
+    return true;
+}
+
+#if !defined(PIXPEN_PNG_LIBDEFLATE) && !defined(PIXPEN_PNG_ZLIB)
+
+bool encode_png(::Image, const PngTuning &, ByteWriter &, PixpenError &error) noexcept {
+    return refuse(error, Refusal::png_not_built);
+}
+
+#else
+
+bool encode_png(::Image image, const PngTuning &tuning, ByteWriter &out,
+                PixpenError &error) noexcept {
     Layout layout{static_cast<std::size_t>(image->width),
                   static_cast<std::size_t>(image->height),
                   false,
@@ -613,23 +620,11 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     }
     const std::size_t raw_size = layout.total();
     const std::size_t bound = compressor.bound(raw_size);
-    const std::size_t palette_chunk =
-        layout.indexed ? kChunkOverhead + 3 * static_cast<std::size_t>(palette.size) : 0;
-    const std::size_t head = kSignature.size() + kChunkOverhead + kIhdrSize + palette_chunk;
-    // Decoders must accept chunks up to 2^31 - 1 bytes; longer streams are split.
-    const std::size_t max_idat = std::clamp<std::size_t>(tuning.max_idat_size, 1, 0x7FFFFFFF);
-    const std::uint64_t most_idats = bound / max_idat + 1;
-    const std::uint64_t capacity =
-        std::uint64_t{head} + bound + most_idats * kChunkOverhead + kChunkOverhead;
-    Buffer file(allocate(capacity));
-    if (!file) {
-        return refuse(error, Refusal::out_of_memory);
-    }
 
-    std::uint8_t *out = file.get();
-    std::memcpy(out, kSignature.data(), kSignature.size());
-    out += kSignature.size();
-    std::uint8_t *ihdr = out + 8;
+    // Signature, IHDR and PLTE: at most 813 bytes.
+    std::array<std::uint8_t, 1024> head{};
+    std::uint8_t *at = std::copy(kSignature.begin(), kSignature.end(), head.begin());
+    std::uint8_t *ihdr = at + 8;
     put_u32(ihdr, static_cast<std::uint32_t>(layout.width));
     put_u32(ihdr + 4, static_cast<std::uint32_t>(layout.height));
     ihdr[8] = static_cast<std::uint8_t>(layout.depth);
@@ -637,44 +632,71 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     ihdr[10] = 0; // deflate
     ihdr[11] = 0; // the five adaptive filter types
     ihdr[12] = 0; // not interlaced
-    out = seal_chunk(out, "IHDR", kIhdrSize);
+    at = seal_chunk(at, "IHDR", kIhdrSize);
     if (layout.indexed) {
         const std::size_t palette_bytes = 3 * static_cast<std::size_t>(palette.size);
-        std::memcpy(out + 8, palette.rgb.data(), palette_bytes);
-        out = seal_chunk(out, "PLTE", palette_bytes);
+        std::memcpy(at + 8, palette.rgb.data(), palette_bytes);
+        at = seal_chunk(at, "PLTE", palette_bytes);
+    }
+    unsigned char *cursor = out.begin();
+    if (!out.put(cursor, head.data(), static_cast<std::size_t>(at - head.data()))) {
+        return false;
     }
 
-    std::uint8_t *const stream = out + 8;
+    // Decoders must accept chunks up to 2^31 - 1 bytes; longer streams are split.
+    const std::size_t max_idat = std::clamp<std::size_t>(tuning.max_idat_size, 1, 0x7FFFFFFF);
+    const std::uint64_t most_idats = bound / max_idat + 1;
+    // Memory takes the stream in place, room for the chunk framing included;
+    // a file gets it from a buffer of its own.
+    Buffer own;
+    std::uint8_t *stream = nullptr;
+    if (out.reserve(cursor, std::uint64_t{bound} + (most_idats + 1) * kChunkOverhead)) {
+        stream = cursor + 8;
+    } else if (out.out_of_memory()) {
+        return refuse(error, Refusal::out_of_memory);
+    } else {
+        own.reset(allocate(bound));
+        if (!own) {
+            return refuse(error, Refusal::out_of_memory);
+        }
+        stream = own.get();
+    }
     const std::size_t stream_size = compressor.compress(filtered.get(), raw_size, stream, bound);
     filtered.reset();
     if (stream_size == 0) {
         // Only a failed allocation inside the library can leave the bound too small.
         return refuse(error, Refusal::out_of_memory);
     }
-    {
+    const std::size_t pieces = (stream_size + max_idat - 1) / max_idat;
+    if (own) {
+        for (std::size_t k = 0; k < pieces; ++k) {
+            const std::size_t length = std::min(max_idat, stream_size - k * max_idat);
+            const std::uint8_t *piece = stream + k * max_idat;
+            cursor = put_u32(cursor, static_cast<std::uint32_t>(length));
+            cursor = std::copy(kIdat.begin(), kIdat.end(), cursor);
+            if (!out.put(cursor, piece, length)) {
+                return false;
+            }
+            cursor =
+                put_u32(cursor, png_crc(png_crc(0, kIdat.data(), kIdat.size()), piece, length));
+        }
+    } else {
         // One IDAT chunk holds the stream unless it is longer than max_idat;
         // then later pieces move back to make room for the chunk headers
         // between.
-        const std::size_t pieces = (stream_size + max_idat - 1) / max_idat;
         for (std::size_t k = pieces - 1; k > 0; --k) {
             const std::size_t length = std::min(max_idat, stream_size - k * max_idat);
             std::memmove(stream + k * (max_idat + kChunkOverhead), stream + k * max_idat, length);
         }
         for (std::size_t k = 0; k < pieces; ++k) {
             const std::size_t length = std::min(max_idat, stream_size - k * max_idat);
-            out = seal_chunk(out, "IDAT", length);
+            cursor = seal_chunk(cursor, "IDAT", length);
         }
     }
-    out = seal_chunk(out, "IEND", 0);
-
-    const auto used = static_cast<std::size_t>(out - file.get());
-    // Giving back the unused bound; a failed shrink keeps the larger block.
-    if (void *shrunk = std::realloc(file.get(), used); shrunk != nullptr) {
-        static_cast<void>(file.release());
-        file.reset(static_cast<std::uint8_t *>(shrunk));
+    cursor = seal_chunk(cursor, "IEND", 0);
+    if (!out.finish(cursor)) {
+        return false;
     }
-    *data = file.release();
-    *size = used;
     clear_error(error);
     return true;
 }

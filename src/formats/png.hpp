@@ -7,12 +7,13 @@
 
 namespace pixpen::detail {
 
-// The whole PNG file for `image` in one buffer from std::malloc (the caller frees it with
-// std::free). `image` is non-NULL, has 1 <= width, 1 <= height and a pixel count that fits int32
-// (the caller checks that). On failure returns false with `error` filled (out of memory:
-// PIXPEN_ERROR_OUT_OF_MEMORY "Out of memory"; built without a compression library:
-// PIXPEN_ERROR_UNSUPPORTED_FORMAT saying what to install) and *data == nullptr.
-bool encode_png(::Image image, std::uint8_t **data, std::size_t *size, PixpenError &error) noexcept;
+class ByteWriter;
+
+// The whole PNG file for `image`, through `out`. `image` is non-NULL, has 1 <= width,
+// 1 <= height and a pixel count that fits int32 (the caller checks that). On failure returns
+// false, with `error` filled when the encoder itself failed (out of memory, or built without a
+// compression library) and left alone when the sink did.
+bool png_encode(::Image image, ByteWriter &out, PixpenError &error) noexcept;
 
 // ---- the knobs behind encode_png, for the tuning measurements and the tests ----
 
@@ -38,6 +39,11 @@ PngTuning default_png_tuning() noexcept;
 // Which compression library this build uses: "libdeflate", "zlib" or "" (none).
 const char *png_compressor_name() noexcept;
 
+bool encode_png(::Image image, const PngTuning &tuning, ByteWriter &out,
+                PixpenError &error) noexcept;
+
+// The same into one buffer from std::malloc (the caller frees it with std::free); on failure
+// *data == nullptr, *size == 0 and `error` says why.
 bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std::size_t *size,
                 PixpenError &error) noexcept;
 

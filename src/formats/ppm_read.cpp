@@ -22,8 +22,8 @@ using pixpen::detail::read_sample;
 using pixpen::detail::Refusal;
 using pixpen::detail::scale_sample;
 
-constexpr std::int64_t kMaxMaxValue = 65535;
-constexpr std::int64_t kMaxRawMaxValue = 255;
+using pixpen::detail::kPpmMaxMaxValue;
+using pixpen::detail::kPpmMaxRawMaxValue;
 
 struct PpmHeader {
     bool ascii = false;
@@ -67,11 +67,11 @@ std::optional<Refusal> read_header(ByteReader &in, PpmHeader &header) {
         return Refusal::ppm_max_value;
     }
     if (max_value.negative || max_value.overflow || max_value.magnitude < 1 ||
-        max_value.magnitude > kMaxMaxValue) {
+        max_value.magnitude > kPpmMaxMaxValue) {
         return Refusal::ppm_max_value_range;
     }
     header.max_value = static_cast<int>(max_value.magnitude);
-    if (!header.ascii && header.max_value > kMaxRawMaxValue) {
+    if (!header.ascii && header.max_value > kPpmMaxRawMaxValue) {
         return Refusal::ppm_max_value_p6;
     }
     // Exactly one whitespace byte separates the header from the data; end
@@ -175,11 +175,3 @@ Image ppm_decode(ByteReader &in, PixpenError &error) {
 }
 
 } // namespace pixpen::detail
-
-extern "C" {
-
-PIXPEN_API Image read_ppm(const char *filename) {
-    return pixpen::detail::read_file_reporting_globally(filename, pixpen::detail::ppm_decode);
-}
-
-} // extern "C"

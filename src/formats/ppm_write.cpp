@@ -15,7 +15,6 @@
 namespace {
 
 using pixpen::detail::ByteWriter;
-using pixpen::detail::File;
 
 constexpr int kMaxValue = 255;
 
@@ -81,6 +80,8 @@ namespace pixpen::detail {
 
 // The same bytes as fprintf("%d %d %d\n") per pixel, produced in whole
 // blocks; binary pixels are the record's bytes as they are.
+namespace {
+
 bool ppm_encode(Image image, bool ascii, ByteWriter &out) {
     unsigned char *cursor = out.begin();
     cursor += put_header(cursor, image, ascii);
@@ -105,26 +106,26 @@ bool ppm_encode(Image image, bool ascii, ByteWriter &out) {
     return out.finish(cursor);
 }
 
-std::uint64_t ppm_encoded_bound(Image image, bool ascii) {
-    const std::uint64_t per_pixel = ascii ? kMaxAsciiPixel : sizeof(Color);
+std::uint64_t ppm_encoded_bound(Image image, std::uint64_t per_pixel) {
     return kMaxHeader + per_pixel * pixels_of(image);
 }
 
-} // namespace pixpen::detail
+} // namespace
 
-extern "C" {
-
-PIXPEN_API bool write_ppm(const char *filename, Image image, bool ascii) {
-    if (image == nullptr || !pixpen::detail::pixel_count(image->width, image->height)) {
-        return false;
-    }
-    File file(filename, "wb");
-    if (!file) {
-        return false;
-    }
-    ByteWriter out(file);
-    const bool written = out.ready() && pixpen::detail::ppm_encode(image, ascii, out);
-    return file.close() && written;
+bool ppm_encode_ascii(Image image, ByteWriter &out, PixpenError &) {
+    return ppm_encode(image, true, out);
 }
 
-} // extern "C"
+bool ppm_encode_binary(Image image, ByteWriter &out, PixpenError &) {
+    return ppm_encode(image, false, out);
+}
+
+std::uint64_t ppm_ascii_encoded_bound(Image image) {
+    return ppm_encoded_bound(image, kMaxAsciiPixel);
+}
+
+std::uint64_t ppm_binary_encoded_bound(Image image) {
+    return ppm_encoded_bound(image, sizeof(Color));
+}
+
+} // namespace pixpen::detail

@@ -16,14 +16,12 @@ namespace {
 
 using pixpen::detail::ByteReader;
 using pixpen::detail::ByteWriter;
-using pixpen::detail::File;
 using pixpen::detail::reverse_rgb_copy;
 
 constexpr std::size_t kHeaderSize = 18;
 constexpr std::uint8_t kTrueColor = 2;
 constexpr std::uint8_t kBitsPerPixel = 24;
 constexpr std::uint8_t kTopLeftOrigin = 0x20;
-constexpr int kMaxSide = pixpen::detail::kTgaMaxSide;
 
 // The 18-byte file header; multi-byte fields are little-endian on disk.
 struct TargaHeader {
@@ -179,7 +177,11 @@ Image tga_decode(ByteReader &in, PixpenError &error) {
     return image;
 }
 
-bool tga_encode(Image image, ByteWriter &out) {
+std::uint64_t tga_encoded_bound(Image image) {
+    return kHeaderSize + std::uint64_t{pixels_of(image)} * sizeof(Color);
+}
+
+bool tga_encode(Image image, ByteWriter &out, PixpenError &) {
     TargaHeader header;
     header.width = static_cast<std::uint16_t>(image->width);
     header.height = static_cast<std::uint16_t>(image->height);
@@ -207,26 +209,3 @@ bool tga_encode(Image image, ByteWriter &out) {
 }
 
 } // namespace pixpen::detail
-
-extern "C" {
-
-PIXPEN_API bool write_tga(const char *filename, Image image) {
-    // Checked before opening, so a refused image never truncates the file.
-    if (image == nullptr || image->width > kMaxSide || image->height > kMaxSide ||
-        !pixpen::detail::pixel_count(image->width, image->height)) {
-        return false;
-    }
-    File file(filename, "wb");
-    if (!file) {
-        return false;
-    }
-    ByteWriter out(file);
-    const bool written = out.ready() && pixpen::detail::tga_encode(image, out);
-    return file.close() && written;
-}
-
-PIXPEN_API Image read_tga(const char *filename) {
-    return pixpen::detail::read_file_reporting_globally(filename, pixpen::detail::tga_decode);
-}
-
-} // extern "C"

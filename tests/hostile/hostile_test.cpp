@@ -159,7 +159,6 @@ void add_prefixes(std::vector<HostileCase> &cases, const char *stem, Reader read
         {s + "_eio_never", reader, whole, read_as(3, 2, kRgb), Source::failing_read, SIZE_MAX});
 }
 
-
 // ---- PNG files, chunk by chunk ---------------------------------------------
 
 #if defined(PIXPEN_HOSTILE_PNG)
@@ -173,8 +172,8 @@ std::string be32(std::uint32_t v) {
 
 std::string png_chunk(const std::string &type, const std::string &data) {
     const std::string body = type + data;
-    const auto crc = crc32(0, reinterpret_cast<const Bytef *>(body.data()),
-                           static_cast<uInt>(body.size()));
+    const auto crc =
+        crc32(0, reinterpret_cast<const Bytef *>(body.data()), static_cast<uInt>(body.size()));
     return be32(static_cast<std::uint32_t>(data.size())) + body +
            be32(static_cast<std::uint32_t>(crc));
 }
@@ -238,10 +237,15 @@ std::string own_png(Image image) {
 void add_png_cases(std::vector<HostileCase> &c) {
     const Reader png = Reader::png;
     const std::string whole = png_rgb();
-    // PNG is read by detection: a file cut inside the signature is no PNG,
-    // and one cut inside IEND's CRC is read, as IEND carries nothing to check.
+    // PNG is read by detection: a file cut inside the signature is no PNG
+    // (its first byte alone could start a TGA header), and one cut inside
+    // IEND's CRC is read, as IEND carries nothing to check.
+    const char *kUnrecognised = "Unrecognised image format";
     add_prefixes(c, "png", png, whole,
-                 {{kPngSignature.size(), "Unable to read TGA header"}, {whole.size() - 4, kPngShort}});
+                 {{1, kUnrecognised},
+                  {2, "Unable to read TGA header"},
+                  {kPngSignature.size(), kUnrecognised},
+                  {whole.size() - 4, kPngShort}});
 
     // A CRC flipped in each chunk: critical ones refuse, ancillary ones are skipped.
     const std::string with_text = png_rgb(png_chunk("tEXt", std::string("Comment\0hi", 10)));
@@ -617,9 +621,9 @@ TEST_P(HostileFile, IsReadOrRefusedCleanly) {
                                             : read_image(name, &png_error);
     const hostile::AllocationWindow reading = hostile::disarm_allocation_counter();
     // PNG is read through the per-call report; the shared buffer stays as it was.
-    const std::string message = c.reader == Reader::png
-                                    ? std::string(png_error.message)
-                                    : std::string(last_error, strnlen(last_error, sizeof last_error));
+    const std::string message =
+        c.reader == Reader::png ? std::string(png_error.message)
+                                : std::string(last_error, strnlen(last_error, sizeof last_error));
     if (c.reader == Reader::png) {
         EXPECT_EQ(get_last_error(), before);
     }
