@@ -3,16 +3,10 @@
 
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
-#include "pixpen.h"
+#include "pixpen.hpp"
 
 namespace png_scenes {
-
-struct ImageDeleter {
-    void operator()(ImageRecord *image) const { destroy_image(image); }
-};
-using ImagePtr = std::unique_ptr<ImageRecord, ImageDeleter>;
 
 inline std::uint64_t next(std::uint64_t &state) {
     std::uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
@@ -24,8 +18,9 @@ inline std::uint64_t next(std::uint64_t &state) {
 // About 3000 random lines in four colours on a flat background: five colours.
 // Both ends anywhere by default; with max_length, the second end at most that
 // far from the first on each axis (sparser pictures, which compress better).
-inline ImagePtr line_art(int side, int lines = 3000, std::uint64_t seed = 7, int max_length = 0) {
-    ImagePtr image(create_image(side, side));
+inline pixpen::Picture line_art(int side, int lines = 3000, std::uint64_t seed = 7,
+                                int max_length = 0) {
+    pixpen::Picture image = pixpen::Picture::create(side, side);
     do_clear(image.get(), Color{250, 248, 240});
     const Color ink[4] = {{20, 20, 20}, {200, 30, 40}, {30, 90, 200}, {20, 150, 60}};
     const auto pick = [&](unsigned range) { return static_cast<int>(next(seed) % range); };
@@ -44,8 +39,8 @@ inline ImagePtr line_art(int side, int lines = 3000, std::uint64_t seed = 7, int
 }
 
 // Every byte from the generator: no deflate can shrink it.
-inline ImagePtr noise(int side, std::uint64_t seed = 2) {
-    ImagePtr image(create_image(side, side));
+inline pixpen::Picture noise(int side, std::uint64_t seed = 2) {
+    pixpen::Picture image = pixpen::Picture::create(side, side);
     auto *bytes = reinterpret_cast<std::uint8_t *>(image->pixels);
     const std::size_t size = static_cast<std::size_t>(side) * static_cast<std::size_t>(side) * 3;
     std::size_t i = 0;
@@ -61,8 +56,8 @@ inline ImagePtr noise(int side, std::uint64_t seed = 2) {
 
 // Smooth two-way gradients with a little grain, like a photograph of the sky:
 // far more than 256 colours, and what the row filters are for.
-inline ImagePtr gradient(int side, std::uint64_t seed = 3) {
-    ImagePtr image(create_image(side, side));
+inline pixpen::Picture gradient(int side, std::uint64_t seed = 3) {
+    pixpen::Picture image = pixpen::Picture::create(side, side);
     for (int y = 0; y < side; ++y) {
         for (int x = 0; x < side; ++x) {
             const auto grain = static_cast<int>(next(seed) % 3) - 1;

@@ -36,3 +36,26 @@ function(pixpen_static_runtime_libraries target)
   endif()
   set(PIXPEN_RUNTIME_LIBRARIES "${runtime}" PARENT_SCOPE)
 endfunction()
+
+# The exported names are plain words (create_image, do_line, ...) that an
+# application may well define for itself. Calls from one part of the shared
+# library to another must reach the library's own function, not such a
+# namesake: -Bsymbolic-functions binds them at link time. Data symbols keep
+# ordinary binding, so an executable's copy of WHITE or last_error stays the
+# one the library uses. A static library becomes part of the application,
+# where one name means one function, as with any archive.
+function(pixpen_bind_internal_calls target)
+  get_target_property(type ${target} TYPE)
+  if(NOT type STREQUAL "SHARED_LIBRARY")
+    return()
+  endif()
+  include(CheckLinkerFlag)
+  check_linker_flag(CXX "-Wl,-Bsymbolic-functions" PIXPEN_LINKER_HAS_BSYMBOLIC_FUNCTIONS)
+  if(PIXPEN_LINKER_HAS_BSYMBOLIC_FUNCTIONS)
+    target_link_options(${target} PRIVATE "-Wl,-Bsymbolic-functions")
+  else()
+    message(WARNING "The linker does not accept -Bsymbolic-functions: an application "
+                    "defining a function named like one of pixpen's would take over "
+                    "the library's own calls to it")
+  endif()
+endfunction()

@@ -2,13 +2,13 @@
 # Runs every example from BUILD_DIR/examples (default: build) and lists the
 # pictures they wrote there. Build first:
 #
-#   cmake -S . -B build && cmake --build build -j2 && examples/run_examples.sh build
+#   cmake -S . -B build && cmake --build build -j2 --target pixpen_examples && examples/run_examples.sh build
 set -euo pipefail
 build=${1:-build}
 out="$build/examples"
 src=$(cd "$(dirname "$0")/.." && pwd)
 [[ -x "$out/square_spiral" ]] || {
-  echo "no examples in $out: build with cmake -S . -B $build && cmake --build $build" >&2
+  echo "no examples in $out: build with cmake -S . -B $build && cmake --build $build --target pixpen_examples" >&2
   exit 1
 }
 cd "$out"

@@ -1,6 +1,7 @@
 /*
- * pixpen: 24-bit RGB pictures in memory, a turtle to draw on them, and
- * uncompressed TGA and PPM (P3/P6) files to store them.
+ * pixpen: 24-bit RGB pictures in memory, a turtle to draw on them,
+ * uncompressed TGA and PPM (P3/P6) files to store and read them, and PNG
+ * output (files or memory) when the library is built with a deflate library.
  *
  * Conventions for every function below:
  * - A NULL `Image` handle is accepted everywhere: drawing, turtle and
@@ -35,7 +36,9 @@
 #define PIXPEN_VERSION_MINOR 2
 #define PIXPEN_VERSION_PATCH 0
 
-/* Marks the exported names; everything else in the library stays hidden. */
+/* Marks the exported names; everything else in the library stays hidden. The
+ * same for building, static and shared use: on ELF the attribute is harmless
+ * in a caller and in a static archive. */
 #if defined(__GNUC__)
 #define PIXPEN_API __attribute__((visibility("default")))
 #else
@@ -79,8 +82,8 @@ typedef struct PIXPEN_RECORD *Image;
 /* Why a call failed. The numbers are stable. */
 typedef enum PixpenStatus {
     PIXPEN_OK = 0,
-    PIXPEN_ERROR_CANNOT_OPEN = 1,         /* the file could not be opened: the system's reason */
-    PIXPEN_ERROR_UNSUPPORTED_FORMAT = 2,  /* not a format this library reads or was built to write */
+    PIXPEN_ERROR_CANNOT_OPEN = 1,        /* the file could not be opened: the system's reason */
+    PIXPEN_ERROR_UNSUPPORTED_FORMAT = 2, /* not a format this library reads or was built to write */
     PIXPEN_ERROR_UNSUPPORTED_VARIANT = 3, /* a known format, in a variant that is not read */
     PIXPEN_ERROR_BAD_HEADER = 4,          /* the header is malformed or invalid */
     PIXPEN_ERROR_TRUNCATED = 5,           /* the data ends early (or cannot be read as samples) */
@@ -122,6 +125,13 @@ PIXPEN_API extern char last_error[128];
  * pen down, white. NULL if a size is negative, width*height exceeds INT32_MAX,
  * or memory runs out. 0 x 0 is a valid image with no pixels. */
 PIXPEN_API Image create_image(int width, int height);
+
+/* The same as create_image, with the reason for a NULL result in `error`
+ * (NULL: no report): PIXPEN_ERROR_BAD_ARGUMENT for a negative size,
+ * PIXPEN_ERROR_TOO_LARGE beyond the pixel limit (which on 32-bit targets also
+ * keeps the bytes within the address space), PIXPEN_ERROR_OUT_OF_MEMORY.
+ * Never touches get_last_error(); safe from any thread. */
+PIXPEN_API Image create_image_checked(int width, int height, PixpenError *error);
 
 /* Frees the image and its pixels. NULL does nothing. */
 PIXPEN_API void destroy_image(Image image);

@@ -44,6 +44,16 @@
 
 #include "pixpen.h"
 
+/* Colours are equal when every channel is. Color is the C record, which lives
+ * in the global namespace: declared there, these are found from any
+ * namespace, `using namespace pixpen;` or not. */
+[[nodiscard]] constexpr bool operator==(Color a, Color b) noexcept {
+    return a.r == b.r && a.g == b.g && a.b == b.b;
+}
+[[nodiscard]] constexpr bool operator!=(Color a, Color b) noexcept {
+    return !(a == b);
+}
+
 namespace pixpen {
 
 using ::Color;
@@ -374,7 +384,7 @@ class Turtle {
 /* Owns one image: destroys it when it goes, moves but never copies
  * implicitly (clone() copies). An empty Picture (default, moved-from,
  * released) holds no image: it is 0 x 0, drawing on it does nothing, and
- * saving or encoding it fails with PIXPEN_ERROR_BAD_ARGUMENT.
+ * saving or encoding it fails with PIXPEN_ERROR_BAD_ARGUMENT, "empty picture".
  *
  * get(), release(), reset() and -> give the C record as std::unique_ptr
  * does, for the C calls; pixels(), row() and at() are const-correct. */
@@ -398,17 +408,8 @@ class Picture {
      * (PIXPEN_ERROR_BAD_ARGUMENT), more than INT32_MAX pixels
      * (PIXPEN_ERROR_TOO_LARGE) or no memory (PIXPEN_ERROR_OUT_OF_MEMORY). */
     [[nodiscard]] static Result<Picture> try_create(int width, int height) noexcept {
-        if (Image image = ::create_image(width, height)) {
-            return Picture(image);
-        }
-        if (width < 0 || height < 0) {
-            return Error(PIXPEN_ERROR_BAD_ARGUMENT, width < 0 ? "Invalid width, must be >= 0"
-                                                              : "Invalid height, must be >= 0");
-        }
-        if (static_cast<long long>(width) * height > INT32_MAX) {
-            return Error(PIXPEN_ERROR_TOO_LARGE, "Image dimensions too large");
-        }
-        return Error(PIXPEN_ERROR_OUT_OF_MEMORY, "Out of memory");
+        PixpenError error{};
+        return adopt(::create_image_checked(width, height, &error), error);
     }
 
     /* Reads a TGA, P3 or P6 file, recognising the format from its content. */
@@ -479,6 +480,9 @@ class Picture {
     /* Writes the picture to a file in `format`, creating or truncating it. */
     [[nodiscard]] Result<void> try_save(const internal::PathArg &file,
                                         Format format) const noexcept {
+        if (image_ == nullptr) {
+            return empty_picture();
+        }
         PixpenError error{};
         if (::write_image(file.c_str(), image_, static_cast<ImageFormat>(format), &error)) {
             return {};
@@ -488,6 +492,9 @@ class Picture {
 
     /* The bytes try_save would write. */
     [[nodiscard]] Result<Bytes> try_encode(Format format) const noexcept {
+        if (image_ == nullptr) {
+            return empty_picture();
+        }
         PixpenError error{};
         std::uint8_t *data = nullptr;
         std::size_t size = 0;
@@ -647,6 +654,10 @@ class Picture {
             return Picture(image);
         }
         return Error(error);
+    }
+    // The C call would say "Image is NULL", which names no C++ thing.
+    static Error empty_picture() noexcept {
+        return Error(PIXPEN_ERROR_BAD_ARGUMENT, "empty picture");
     }
 
     Color *data() const noexcept {

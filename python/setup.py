@@ -13,8 +13,9 @@ this folder), CMAKE (the cmake program), CMAKE_BUILD_PARALLEL_LEVEL (default 2).
 
 import os
 import shutil
+import sys
 
-from setuptools import setup
+from setuptools import Command, setup
 from setuptools.command.build_py import build_py
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -79,6 +80,27 @@ if bdist_wheel is not None:
             return ("py3", "none", platform) if BUNDLE else (python, abi, platform)
 
     commands["bdist_wheel"] = PlatformWheel
+else:
+
+    class WheelMissing(Command):
+        """Stands in for bdist_wheel, which pip's build asks for, so that the
+        failure says what to install rather than "invalid command"."""
+
+        user_options = []
+
+        def initialize_options(self):
+            pass
+
+        def finalize_options(self):
+            sys.exit("pixpen: building a wheel needs the 'wheel' package, which this Python "
+                     "lacks. Without network on Debian: apt-get install python3-wheel "
+                     "python3-setuptools, then make the venv with "
+                     "'python3 -m venv --system-site-packages'.")
+
+        def run(self):
+            pass
+
+    commands["bdist_wheel"] = WheelMissing
 
 version = {}
 with open(os.path.join(HERE, "pixpen", "_version.py")) as stream:

@@ -40,7 +40,11 @@ TEST(CppPicture, OwnershipMovesAndNeverFreesTwice) {
     c.line(0, 0, 5, 5, WHITE);
     EXPECT_EQ(c.width() + c.height() + static_cast<int>(c.pixels().size()), 0);
     EXPECT_FALSE(c.turtle().forward(1));
-    EXPECT_EQ(c.try_encode(Format::p6).error().status(), PIXPEN_ERROR_BAD_ARGUMENT);
+    for (const Error &error :
+         {c.try_encode(Format::p6).error(), c.try_save("never-written.tga", Format::tga).error()}) {
+        EXPECT_EQ(error.status(), PIXPEN_ERROR_BAD_ARGUMENT);
+        EXPECT_EQ(error.message(), "empty picture");
+    }
     EXPECT_TRUE(c.try_clone() && *c.try_clone() == nullptr);
 }
 
@@ -69,6 +73,10 @@ TEST(CppPicture, PixelViewsAreTheRecordsArray) {
     EXPECT_TRUE(test::same_color(p->pixels[2 * 5 + 4], Color{9, 8, 7}));
     EXPECT_TRUE(test::same_color(view.at(3, 1), Color{6, 5, 4}));
     EXPECT_TRUE(test::same_color(view.row(0)[0], Color{3, 2, 1}));
+    // Each end differs from the pixel beside it, so an end off by one shows.
+    EXPECT_TRUE(test::same_color(view.row(0).front(), Color{3, 2, 1}));
+    EXPECT_TRUE(test::same_color(view.row(1).subspan(0, 4).back(), Color{6, 5, 4}));
+    EXPECT_TRUE(test::same_color(view.row(2).back(), Color{9, 8, 7}));
     EXPECT_EQ(view.row(2).data(), p->pixels + 10);
     EXPECT_EQ(view.row(2).size(), 5u);
     std::size_t count = 0;
@@ -76,6 +84,14 @@ TEST(CppPicture, PixelViewsAreTheRecordsArray) {
         count += &c == &p->pixels[count] ? 1 : 0;
     }
     EXPECT_EQ(count, 15u);
+}
+
+TEST(CppColor, EqualOnlyWhenEveryChannelIs) {
+    constexpr Color base{10, 20, 30};
+    static_assert(base == Color{10, 20, 30} && !(base != Color{10, 20, 30}));
+    for (const Color other : {Color{11, 20, 30}, Color{10, 21, 30}, Color{10, 20, 31}}) {
+        EXPECT_TRUE(base != other && !(base == other));
+    }
 }
 
 TEST(CppPicture, DrawingAndTurtleMatchTheCCalls) {
@@ -173,7 +189,8 @@ TEST(CppErrors, BothStylesCarryTheCRecord) {
             EXPECT_STREQ(e.what(), expected.message);
         }
     }
-    // create_image reports no reason: the header names one.
+    // The library's own reasons, not ones the header derives.
+    EXPECT_EQ(Picture::try_create(-1, 3).error().message(), "Negative width, must be >= 0");
     EXPECT_EQ(Picture::try_create(-1, 3).error().status(), PIXPEN_ERROR_BAD_ARGUMENT);
     EXPECT_EQ(Picture::try_create(65536, 65536).error().status(), PIXPEN_ERROR_TOO_LARGE);
     EXPECT_THROW((void)Picture::create(3, -1), Exception);

@@ -225,8 +225,14 @@ TEST(WriteImage, NullArgumentsAreBadArguments) {
     EXPECT_STREQ(error.message, "Image is NULL");
     EXPECT_FALSE(write_image(nullptr, image.get(), IMAGE_FORMAT_TGA, &error));
     EXPECT_STREQ(error.message, "File name is NULL");
-    std::size_t size = 0;
+    // The output that is given reads "nothing", as on every failure.
+    std::size_t size = 7;
     EXPECT_FALSE(encode_image(image.get(), IMAGE_FORMAT_TGA, nullptr, &size, nullptr));
+    EXPECT_EQ(size, 0U);
+    std::uint8_t stale = 0;
+    std::uint8_t *data = &stale;
+    EXPECT_FALSE(encode_image(image.get(), IMAGE_FORMAT_TGA, &data, nullptr, nullptr));
+    EXPECT_EQ(data, nullptr);
     EXPECT_FALSE(encode_image(image.get(), IMAGE_FORMAT_TGA, nullptr, nullptr, &error));
     EXPECT_STREQ(error.message, "Output pointer is NULL");
     EXPECT_EQ(error.status, PIXPEN_ERROR_BAD_ARGUMENT);

@@ -84,14 +84,41 @@ TEST(CreateImage, WhiteIsTheTurtleColour) {
     EXPECT_EQ(WHITE.b, 255);
 }
 
-TEST(CreateImage, RefusesSizesOutsideTheContract) {
-    const std::pair<int, int> refused[] = {
-        {-1, 1},        {1, -1},      {-5, -5},       {INT_MIN, 1},
-        {65536, 32768}, {INT_MAX, 2}, {46341, 46341}, {INT_MAX, INT_MAX},
+// create_image refuses silently; create_image_checked says why, width first.
+TEST(CreateImage, RefusesSizesOutsideTheContractSayingWhy) {
+    struct Refused {
+        int w, h;
+        PixpenStatus status;
+        const char *message;
     };
-    for (auto [w, h] : refused) {
-        EXPECT_EQ(create_image(w, h), nullptr) << w << " x " << h;
+    const char *const width = "Negative width, must be >= 0";
+    const char *const large = "Image dimensions too large";
+    const Refused refused[] = {
+        {-1, 1, PIXPEN_ERROR_BAD_ARGUMENT, width},
+        {1, -1, PIXPEN_ERROR_BAD_ARGUMENT, "Negative height, must be >= 0"},
+        {-5, -5, PIXPEN_ERROR_BAD_ARGUMENT, width},
+        {INT_MIN, 1, PIXPEN_ERROR_BAD_ARGUMENT, width},
+        {-1, INT_MAX, PIXPEN_ERROR_BAD_ARGUMENT, width},
+        {65536, 32768, PIXPEN_ERROR_TOO_LARGE, large},
+        {INT_MAX, 2, PIXPEN_ERROR_TOO_LARGE, large},
+        {46341, 46341, PIXPEN_ERROR_TOO_LARGE, large},
+        {INT_MAX, INT_MAX, PIXPEN_ERROR_TOO_LARGE, large},
+    };
+    for (const Refused &r : refused) {
+        EXPECT_EQ(create_image(r.w, r.h), nullptr) << r.w << " x " << r.h;
+        PixpenError error{};
+        EXPECT_EQ(create_image_checked(r.w, r.h, &error), nullptr);
+        EXPECT_EQ(error.status, r.status) << r.w << " x " << r.h;
+        EXPECT_STREQ(error.message, r.message);
+        EXPECT_EQ(create_image_checked(r.w, r.h, nullptr), nullptr);
     }
+    PixpenError error{PIXPEN_ERROR_IO, "stale"};
+    test::ImagePtr made(create_image_checked(5, 3, &error));
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->width, 5);
+    EXPECT_EQ(made->height, 3);
+    EXPECT_EQ(error.status, PIXPEN_OK);
+    EXPECT_STREQ(error.message, "");
 }
 
 // On a 32-bit target three bytes a pixel overflow size_t long before the
@@ -106,11 +133,15 @@ TEST(CreateImage, RefusesPixelArraysBeyondTheAddressSpace) {
         {1, 1431655766},
         {46340, 46340}, // 6.4 GB
         {65535, 32767},
+        {40000, 40000}, // fits int32, not the address space: too large, not out of memory
     };
     for (auto [w, h] : refused) {
         Image image = create_image(w, h);
         EXPECT_EQ(image, nullptr) << w << " x " << h;
         destroy_image(image);
+        PixpenError error{};
+        EXPECT_EQ(create_image_checked(w, h, &error), nullptr);
+        EXPECT_EQ(error.status, PIXPEN_ERROR_TOO_LARGE) << w << " x " << h;
     }
 }
 
@@ -180,12 +211,47 @@ TEST(CreateImage, ReturnsNullWhenThePixelsCannotBeAllocated) {
     const CappedRun run = run_with_memory_capped([] {
         Image image = create_image(46340, 46340); // 6.4 GB of pixels
         destroy_image(image);
-        return image == nullptr;
+        PixpenError error{};
+        Image checked = create_image_checked(20000, 20000, &error); // 1.2 GB, any target
+        destroy_image(checked);
+        return image == nullptr && checked == nullptr && error.status == PIXPEN_ERROR_OUT_OF_MEMORY;
     });
     if (run == CappedRun::cap_ignored) {
         GTEST_SKIP() << "the address-space cap is not enforced here (an emulator?)";
     }
     EXPECT_EQ(run, CappedRun::passed);
+}
+
+// PNG is encoded whole before the file is opened: running out of memory on
+// the way must leave an existing file as it was.
+TEST(WriteImage, PngOutOfMemoryKeepsTheOldFile) {
+    if (running_under_a_memory_tool()) {
+        GTEST_SKIP() << "address-space caps do not mix with sanitizer or valgrind allocators";
+    }
+    test::TempDir dir;
+    const std::string path = dir.file("old.png");
+    test::write_file(path, std::string_view("old bytes"));
+    const CappedRun run = run_with_memory_capped([&] {
+        // 432 MB of pixels, with more colours than a palette holds; the
+        // encoder's buffers cannot all fit beside them under the cap.
+        Image image = create_image(12000, 12000);
+        if (image == nullptr) {
+            return false;
+        }
+        for (int x = 0; x < 300; ++x) {
+            do_pixel(image, x, 0, Color{static_cast<std::uint8_t>(x), 7, 9});
+        }
+        PixpenError error{};
+        const bool written = write_image(path.c_str(), image, IMAGE_FORMAT_PNG, &error);
+        destroy_image(image);
+        return !written && (error.status == PIXPEN_ERROR_OUT_OF_MEMORY ||
+                            error.status == PIXPEN_ERROR_UNSUPPORTED_FORMAT);
+    });
+    if (run == CappedRun::cap_ignored) {
+        GTEST_SKIP() << "the address-space cap is not enforced here (an emulator?)";
+    }
+    EXPECT_EQ(run, CappedRun::passed);
+    EXPECT_EQ(test::read_file(path), test::Bytes({'o', 'l', 'd', ' ', 'b', 'y', 't', 'e', 's'}));
 }
 
 TEST(DestroyImage, AcceptsNull) {

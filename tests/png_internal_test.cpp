@@ -16,6 +16,7 @@
 #endif
 
 #include "formats/png.hpp"
+#include "pixpen.hpp"
 
 namespace {
 
@@ -64,13 +65,9 @@ std::vector<Chunk> chunks_of(const Bytes &file) {
     return chunks;
 }
 
-struct ImageDeleter {
-    void operator()(ImageRecord *image) const { destroy_image(image); }
-};
-
 // Seeded noise (stored blocks) or drawn lines (compressed, with a palette).
-std::unique_ptr<ImageRecord, ImageDeleter> picture(bool noise) {
-    std::unique_ptr<ImageRecord, ImageDeleter> image(create_image(97, 61));
+pixpen::Picture picture(bool noise) {
+    pixpen::Picture image = pixpen::Picture::create(97, 61);
     std::uint32_t state = 12345;
     const auto next = [&] { return state = state * 1664525u + 1013904223u; };
     if (noise) {

@@ -58,6 +58,7 @@ _bytes = ctypes.POINTER(ctypes.c_uint8)
 
 SIGNATURES = {
     "create_image": (Handle, [_int, _int]),
+    "create_image_checked": (Handle, [_int, _int, _error]),
     "destroy_image": (None, [Handle]),
     "do_pixel": (None, [Handle, _int, _int, ColorRecord]),
     "do_line": (None, [Handle, _int, _int, _int, _int, ColorRecord]),

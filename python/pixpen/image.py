@@ -1,6 +1,7 @@
 """The Image class, colours and formats over libpixpen's C functions."""
 
 import collections
+import copy
 import ctypes
 import enum
 import operator
@@ -13,16 +14,12 @@ from ._native import ColorRecord, ErrorRecord, api
 from .errors import (
     ClosedImageError,
     PixpenError,
-    PixpenMemoryError,
     Status,
-    TooLargeError,
     error_from_status,
 )
 
 _INT_BITS = 8 * ctypes.sizeof(ctypes.c_int)
 INT_MIN, INT_MAX = -(2 ** (_INT_BITS - 1)), 2 ** (_INT_BITS - 1) - 1
-# create_image forms width * height as a signed 32-bit product.
-MAX_PIXELS = 2**31 - 1
 
 
 def _integer(value, name):
@@ -172,6 +169,13 @@ def _readable(data):
     return (ctypes.c_char * view.nbytes).from_buffer(view.cast("B")), view.nbytes
 
 
+def _array_like(value):
+    """Whether numpy could make an array of ``value``: what it converts by
+    protocol, or nested lists and tuples."""
+    protocols = ("__array__", "__array_interface__", "__array_struct__")
+    return isinstance(value, (list, tuple)) or any(hasattr(value, name) for name in protocols)
+
+
 def _failure(error, filename=None):
     return error_from_status(
         error.status, error.message.decode("utf-8", "replace"), filename
@@ -196,24 +200,20 @@ class Image:
     ``Image(width, height)`` is black, its turtle in the middle facing up
     (heading 90), pen down, white. Free it with ``close()`` or a ``with``
     block; an image dropped without either is freed when it is collected.
-    Using a closed image raises :class:`pixpen.ClosedImageError`.
+    Using a closed image raises :class:`pixpen.ClosedImageError`. While a
+    numpy array or memoryview of the pixels is alive, ``close()`` and the end
+    of a ``with`` block raise ``BufferError`` and leave the image open.
+    ``copy()``, ``copy.copy`` and ``copy.deepcopy`` give an independent image
+    (pixels and turtle); pickles carry the pixels as P6 plus the turtle.
     """
 
     def __init__(self, width, height):
         width = _integer(width, "width")
         height = _integer(height, "height")
-        if width < 0 or height < 0:
-            raise ValueError("an image's size cannot be negative: %d x %d" % (width, height))
-        if width * height > MAX_PIXELS:
-            raise TooLargeError(
-                Status.TOO_LARGE,
-                "%d x %d pixels exceed the library's limit of %d" % (width, height, MAX_PIXELS),
-            )
-        handle = api.create_image(width, height)
+        error = ErrorRecord()
+        handle = api.create_image_checked(width, height, ctypes.byref(error))
         if not handle:
-            raise PixpenMemoryError(
-                Status.OUT_OF_MEMORY, "no memory for a %d x %d image" % (width, height)
-            )
+            raise _failure(error)
         self._adopt(handle)
 
     def _adopt(self, handle):
@@ -229,6 +229,59 @@ class Image:
         image = cls.__new__(cls)
         image._adopt(handle)
         return image
+
+    # ---- copies and pickles ----------------------------------------------------
+    # Each copy owns a C image of its own: sharing the handle would let one
+    # close() free the pixels under the other.
+
+    _OWN_FIELDS = frozenset(("_handle", "_lock", "_pixel_owner", "_finalizer"))
+
+    def _extra_state(self):
+        """A subclass's own attributes, which copies carry along."""
+        return {k: v for k, v in self.__dict__.items() if k not in Image._OWN_FIELDS}
+
+    def _turtle_state(self):
+        record = self._live().contents
+        color = record.turtle_color
+        return (record.turtle_x, record.turtle_y, record.turtle_angle,
+                bool(record.turtle_pen_down), (color.r, color.g, color.b))
+
+    def _set_turtle_state(self, state):
+        x, y, angle, pen_down, color = state
+        # Through the turtle's own functions, which refuse a position that no
+        # turtle could reach, except the heading: any int is valid, and turning
+        # by the difference could overflow.
+        if not self.set_position(x, y):
+            raise ValueError("turtle position (%s, %s) is outside the %d x %d image"
+                             % (x, y, self.width, self.height))
+        self._live().contents.turtle_angle = _integer(angle, "angle")
+        (self.pen_down if pen_down else self.pen_up)()
+        self.set_color(color)
+
+    def copy(self):
+        """A new image with the same pixels and turtle, independent of this one."""
+        with self._lock:
+            record = self._live().contents
+            duplicate = type(self).frombytes(record.width, record.height, self.tobytes())
+            duplicate._set_turtle_state(self._turtle_state())
+        duplicate.__dict__.update(self._extra_state())
+        return duplicate
+
+    def __copy__(self):
+        return self.copy()
+
+    def __deepcopy__(self, memo):
+        duplicate = self.copy()
+        memo[id(self)] = duplicate
+        duplicate.__dict__.update(copy.deepcopy(self._extra_state(), memo))
+        return duplicate
+
+    def __reduce__(self):
+        # Pickled as a P6 file plus the turtle, so that loading goes through the
+        # library's own reader and checks whatever the pickle holds.
+        with self._lock:
+            state = (self.encode(Format.PPM_BINARY), self._turtle_state())
+        return (_unpickle_image, (type(self),) + state, self._extra_state() or None)
 
     # ---- lifetime ----------------------------------------------------------
 
@@ -470,6 +523,9 @@ class Image:
         try:
             view = memoryview(array)
         except TypeError:
+            if not _array_like(array):
+                raise TypeError("expected a height x width x 3 array of uint8, not %s"
+                                % type(array).__name__) from None
             numpy = _optional("numpy", "Image.from_array(%s)" % type(array).__name__,
                               "python3-numpy")
             view = memoryview(numpy.ascontiguousarray(array))
@@ -586,3 +642,11 @@ class Image:
                 record.width, record.height, record.turtle_x, record.turtle_y,
                 record.turtle_angle, "down" if record.turtle_pen_down else "up",
                 color.r, color.g, color.b)
+
+
+def _unpickle_image(cls, ppm, turtle):
+    if not (isinstance(cls, type) and issubclass(cls, Image)):
+        raise TypeError("not a pixpen.Image class: %r" % (cls,))
+    image = cls._decode(api.decode_ppm, ppm)
+    image._set_turtle_state(turtle)
+    return image

@@ -20,7 +20,9 @@ def tga_header(width, height, colormap=0, kind=2, depth=24):
 
 DECODE_FAILURES = [
     # data, exception classes it must be, status, message
-    (b"", [pixpen.TruncatedError, pixpen.CorruptDataError], Status.TRUNCATED,
+    (b"", [pixpen.UnsupportedFormatError, pixpen.UnsupportedError], Status.UNSUPPORTED_FORMAT,
+     "Unrecognised image format"),
+    (tga_header(1, 1)[:10], [pixpen.TruncatedError, pixpen.CorruptDataError], Status.TRUNCATED,
      "Unable to read TGA header"),
     (b"\x89PNG\r\n\x1a\n" + bytes(20), [pixpen.UnsupportedFormatError, pixpen.UnsupportedError],
      Status.UNSUPPORTED_FORMAT, None),
@@ -111,6 +113,9 @@ ARGUMENT_ERRORS = [
     (ValueError, lambda: pixpen.Image.frombytes(2, 2, b"short")),
     (IndexError, lambda: pixpen.Image(2, 2)[2, 0]),
     (TypeError, lambda: pixpen.Image(2, 2)[0]),
+    (TypeError, lambda: pixpen.Image.from_array(None)),
+    (TypeError, lambda: pixpen.Image.from_array("pixels")),
+    (TypeError, lambda: pixpen.Image.from_array(7)),
 ]
 
 

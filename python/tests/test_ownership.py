@@ -1,7 +1,9 @@
 """Each image is freed exactly once, whichever way it ends, and a closed image
 refuses every use instead of reaching C with a dangling pointer."""
+import copy
 import ctypes
 import gc
+import pickle
 import threading
 
 import pytest
@@ -137,3 +139,43 @@ def test_close_waits_for_a_call_in_another_thread():
     image.close()
     thread.join(10)
     assert outcome == ["refused"]
+
+
+class Tagged(pixpen.Image):
+    """A subclass with state of its own, which copies must carry."""
+
+
+COPIERS = {
+    "copy.copy": copy.copy,
+    "copy.deepcopy": copy.deepcopy,
+    "Image.copy": lambda image: image.copy(),
+    "pickle": lambda image: pickle.loads(pickle.dumps(image)),
+}
+
+
+@pytest.mark.parametrize("cls", [pixpen.Image, Tagged])
+@pytest.mark.parametrize("copier", COPIERS.values(), ids=COPIERS.keys())
+def test_copies_own_their_image(cls, copier):
+    original = cls.frombytes(3, 2, bytes(range(18)))
+    original.left(-400)
+    original.move_to(0, 1)
+    original.pen_up()
+    original.set_color((4, 5, 6))
+    original.tag = ["mine"]
+    state = (type(original), original.tobytes(), repr(original), original.tag)
+    duplicate = copier(original)
+    assert _address(duplicate) != _address(original)
+    original.clear((7, 7, 7))
+    original.close()
+    duplicate.invert()
+    duplicate.invert()
+    assert (type(duplicate), duplicate.tobytes(), repr(duplicate), duplicate.tag) == state
+
+
+@pytest.mark.parametrize("cls, ppm, turtle, error", [
+    (int, b"P6\n1 1\n255\n\0\0\0", (0, 0, 90, True, (1, 2, 3)), TypeError),
+    (pixpen.Image, b"P6\n1 1\n255\n\0\0\0", (2, 0, 90, True, (1, 2, 3)), ValueError),
+])
+def test_unpickling_checks_what_it_is_given(cls, ppm, turtle, error):
+    with pytest.raises(error):
+        pixpen.image._unpickle_image(cls, ppm, turtle)

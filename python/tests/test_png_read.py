@@ -11,7 +11,7 @@ import subprocess
 import pytest
 
 import pixpen
-from conftest import need
+from conftest import need, reads_png
 
 W, H = 13, 7  # odd, so that every interlace pass and sub-byte row padding shows
 RNG = random.Random(21)
@@ -20,16 +20,7 @@ GREY16 = [RNG.randrange(65536) for _ in range(W * H)]
 ALPHA16 = [RNG.randrange(65536) for _ in range(W * H)]
 
 
-def _reads_png():
-    try:
-        pixpen.Image.decode(b"\x89PNG\r\n\x1a\n", "png")
-    except pixpen.UnsupportedFormatError:
-        return False
-    except pixpen.PixpenError:
-        return True
-
-
-pytestmark = pytest.mark.skipif(not _reads_png(), reason="this libpixpen was built without libspng")
+pytestmark = pytest.mark.skipif(not reads_png(), reason="this libpixpen was built without libspng")
 
 
 def pnm(channels, maxval, alpha=False):

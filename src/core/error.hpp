@@ -29,4 +29,20 @@ inline void clear_error(PixpenError &error) noexcept {
     error.message[0] = '\0';
 }
 
+// The report of a per-call function, cleared on entry. Callers may pass NULL
+// for it: failures then go into a local one.
+class Report {
+  public:
+    explicit Report(PixpenError *error) noexcept : error_(error != nullptr ? *error : local_) {
+        clear_error(error_);
+    }
+    Report(const Report &) = delete;
+    Report &operator=(const Report &) = delete;
+    PixpenError &operator*() noexcept { return error_; }
+
+  private:
+    PixpenError local_{};
+    PixpenError &error_;
+};
+
 } // namespace pixpen::detail

@@ -49,6 +49,8 @@ enum class Refusal : unsigned char {
     // format detection
     unrecognised_format,
     // arguments of the per-call functions
+    negative_width,
+    negative_height,
     null_image,
     null_file_name,
     null_data,
@@ -112,6 +114,8 @@ inline constexpr std::array kMessages = {
             "PNG reading not built in, rebuild with libspng installed"},
     Message{Refusal::unrecognised_format, PIXPEN_ERROR_UNSUPPORTED_FORMAT,
             "Unrecognised image format"},
+    Message{Refusal::negative_width, PIXPEN_ERROR_BAD_ARGUMENT, "Negative width, must be >= 0"},
+    Message{Refusal::negative_height, PIXPEN_ERROR_BAD_ARGUMENT, "Negative height, must be >= 0"},
     Message{Refusal::null_image, PIXPEN_ERROR_BAD_ARGUMENT, "Image is NULL"},
     Message{Refusal::null_file_name, PIXPEN_ERROR_BAD_ARGUMENT, "File name is NULL"},
     Message{Refusal::null_data, PIXPEN_ERROR_BAD_ARGUMENT, "Data is NULL but size is not 0"},
@@ -137,6 +141,19 @@ constexpr bool table_in_order() {
     return true;
 }
 static_assert(table_in_order());
+
+// Each text names one status: no two rows share one.
+constexpr bool texts_unique() {
+    for (std::size_t i = 0; i < kMessages.size(); ++i) {
+        for (std::size_t j = i + 1; j < kMessages.size(); ++j) {
+            if (kMessages[i].text == kMessages[j].text) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(texts_unique());
 
 constexpr const Message &message_of(Refusal refusal) {
     return kMessages[static_cast<std::size_t>(refusal)];

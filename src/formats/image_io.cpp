@@ -25,19 +25,7 @@ using pixpen::detail::codec_of;
 using pixpen::detail::File;
 using pixpen::detail::Refusal;
 using pixpen::detail::refuse;
-
-// Callers may pass NULL for the report: failures then go into a local one.
-class Report {
-  public:
-    explicit Report(PixpenError *error) noexcept : error_(error != nullptr ? *error : local_) {
-        pixpen::detail::clear_error(error_);
-    }
-    PixpenError &operator*() noexcept { return error_; }
-
-  private:
-    PixpenError local_{};
-    PixpenError &error_;
-};
+using pixpen::detail::Report;
 
 template <class Decode>
 Image decode_memory(const void *data, std::size_t size, PixpenError *error, Decode decode) {
@@ -60,7 +48,10 @@ bool encode_to_memory(Image image, const Codec &codec, Buffer &data, std::size_t
                       PixpenError &error) {
     ByteWriter out(codec.encoded_bound != nullptr ? codec.encoded_bound(image) : 0);
     if (!out.ready() || !codec.encode(image, out, error)) {
-        return error.status != PIXPEN_OK || refuse(error, Refusal::out_of_memory);
+        if (error.status == PIXPEN_OK) {
+            refuse(error, Refusal::out_of_memory);
+        }
+        return false;
     }
     data.reset(out.release(size));
     return true;
@@ -101,7 +92,10 @@ bool write_streamed(const char *filename, Image image, const Codec &codec, Pixpe
         return refuse(error, Refusal::out_of_memory);
     }
     if (!codec.encode(image, out, error)) {
-        return error.status != PIXPEN_OK || write_failed(file, error);
+        if (error.status == PIXPEN_OK) {
+            write_failed(file, error);
+        }
+        return false;
     }
     return file.close() ? true : write_failed(file, error);
 }

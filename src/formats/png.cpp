@@ -466,7 +466,10 @@ bool encode_png(::Image image, const PngTuning &tuning, std::uint8_t **data, std
     *size = 0;
     ByteWriter out(std::uint64_t{0});
     if (!encode_png(image, tuning, out, error)) {
-        return error.status != PIXPEN_OK || refuse(error, Refusal::out_of_memory);
+        if (error.status == PIXPEN_OK) {
+            refuse(error, Refusal::out_of_memory);
+        }
+        return false;
     }
     *data = out.release(*size);
     return true;

@@ -35,6 +35,7 @@ struct Plan {
     char path[4096] = {};
     std::size_t left = 0;
     bool once = false;
+    bool close_fails = false;
     int fd = -1;
 } plan;
 
@@ -59,6 +60,16 @@ int close_source(void *) {
     return result;
 }
 
+ssize_t write_through(void *, const char *buffer, std::size_t size) {
+    return write(plan.fd, buffer, size);
+}
+
+int close_and_fail(void *) {
+    close_source(nullptr);
+    errno = EIO;
+    return -1;
+}
+
 } // namespace
 
 extern "C" std::FILE *fopen(const char *name, const char *mode) {
@@ -66,14 +77,17 @@ extern "C" std::FILE *fopen(const char *name, const char *mode) {
         return real_fopen()(name, mode);
     }
     plan.opened = true;
-    plan.fd = open(name, O_RDONLY | O_CLOEXEC);
+    plan.fd = plan.close_fails ? open(name, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)
+                               : open(name, O_RDONLY | O_CLOEXEC);
     if (plan.fd < 0) {
         return nullptr;
     }
     // The descriptor stays the stream's (closed with it), so that a stream
     // the reader forgets to close shows as a leaked descriptor.
     std::FILE *stream =
-        fopencookie(nullptr, mode, {read_then_fail, nullptr, nullptr, close_source});
+        plan.close_fails
+            ? fopencookie(nullptr, mode, {nullptr, write_through, nullptr, close_and_fail})
+            : fopencookie(nullptr, mode, {read_then_fail, nullptr, nullptr, close_source});
     if (stream == nullptr) {
         close_source(nullptr);
     }
@@ -90,8 +104,14 @@ void fail_reads_after(const std::string &path, std::size_t delivered, bool once)
     plan.path[path.size()] = '\0';
     plan.left = delivered;
     plan.once = once;
+    plan.close_fails = false;
     plan.opened = false;
     plan.armed = true;
+}
+
+void fail_close(const std::string &path) {
+    fail_reads_after(path, 0);
+    plan.close_fails = true;
 }
 
 bool stop_failing_reads() {

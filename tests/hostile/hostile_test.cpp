@@ -18,9 +18,11 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "allocation_counter.hpp"
@@ -743,6 +745,62 @@ TEST(HostileFile, AllocationCounterSeesTheReaders) {
     }
     EXPECT_GE(window.peak_bytes, 100 * 100 * 3);
     EXPECT_GE(window.live_bytes, 100 * 100 * 3);
+}
+
+// Writers whose last say is the close: the bytes all land, then closing
+// fails, and the writer must not call that a success.
+TEST(HostileWrite, ACloseThatFailsFailsTheWrite) {
+    test::TempDir dir;
+    const std::string path = dir.file("out");
+    Image image = create_image(3, 2);
+    const std::pair<const char *, std::function<bool()>> writers[] = {
+        {"write_ppm P3", [&] { return write_ppm(path.c_str(), image, true); }},
+        {"write_ppm P6", [&] { return write_ppm(path.c_str(), image, false); }},
+        {"write_tga", [&] { return write_tga(path.c_str(), image); }},
+        {"write_image PNG",
+         [&] {
+             PixpenError error{};
+             return write_image(path.c_str(), image, IMAGE_FORMAT_PNG, &error) ||
+                    (error.status != PIXPEN_ERROR_IO &&
+                     error.status != PIXPEN_ERROR_UNSUPPORTED_FORMAT);
+         }},
+    };
+    for (const auto &[name, write] : writers) {
+        hostile::fail_close(path);
+        EXPECT_FALSE(write()) << name;
+        EXPECT_TRUE(hostile::stop_failing_reads()) << name << " never opened the stream";
+    }
+    destroy_image(image);
+}
+
+// Whatever the writers and the encoder take from the heap, they give back.
+TEST(HostileWrite, WritersAndEncoderGiveBackTheirMemory) {
+    test::TempDir dir;
+    Image image = create_image(64, 48);
+    do_line(image, 0, 0, 63, 47, Color{200, 10, 30});
+    const auto write_all = [&] {
+        write_tga(dir.file("a.tga").c_str(), image);
+        write_ppm(dir.file("a.ppm").c_str(), image, true);
+        write_ppm(dir.file("b.ppm").c_str(), image, false);
+        for (ImageFormat format : {IMAGE_FORMAT_TGA, IMAGE_FORMAT_PPM_ASCII,
+                                   IMAGE_FORMAT_PPM_BINARY, IMAGE_FORMAT_PNG}) {
+            write_image(dir.file("c").c_str(), image, format, nullptr);
+            std::uint8_t *bytes = nullptr;
+            std::size_t size = 0;
+            encode_image(image, format, &bytes, &size, nullptr);
+            free_buffer(bytes);
+        }
+    };
+    write_all(); // the C library's first-use allocations stay; they are not ours
+    hostile::arm_allocation_counter();
+    write_all();
+    const hostile::AllocationWindow window = hostile::disarm_allocation_counter();
+    destroy_image(image);
+    if (!window.counted) {
+        GTEST_SKIP() << "another allocator owns malloc here (sanitizer or valgrind)";
+    }
+    EXPECT_GT(window.peak_bytes, 0);
+    EXPECT_EQ(window.live_bytes, 0);
 }
 
 } // namespace

@@ -7,8 +7,10 @@
 #
 # MODE is `installed` (install the build tree that CTest runs in), `rebuilt`
 # (configure, build and install a nested library-only build of the source
-# tree with the other BUILD_SHARED_LIBS setting) or `subdirectory`. The
-# NAME=VALUE pairs come from tests/packaging/CMakeLists.txt.
+# tree with the other BUILD_SHARED_LIBS setting), `subdirectory`, or `readme`
+# (README.md's install commands, then its C, C++ and CMake examples built and
+# run as written, with HOME in a scratch folder). The NAME=VALUE pairs come
+# from tests/packaging/CMakeLists.txt.
 set -euo pipefail
 
 mode=$1
@@ -117,6 +119,36 @@ consume() {
 
 kind_of() { [[ $1 == ON ]] && echo shared || echo static; }
 
+# readme_examples: README.md's install commands into $HOME/.local, with only
+# the build folder moved into $work, then its examples built and run there.
+readme_examples() {
+  local home="$work/home" project="$work/readme"
+  rm -rf "$home" "$project"
+  mkdir -p "$home" "$project"
+  awk -v OUT="$project" -f "$here/readme_snippets.awk" "$source/README.md"
+  local file
+  for file in install.sh use.sh CMakeLists.txt hello.c star.cpp gradient.cpp; do
+    [[ -s "$project/$file" ]] || fail "README.md gave no $file"
+  done
+  sed -i "s#build-release#$work/build-release#g" "$project/install.sh"
+  export HOME="$home" CC="$cc" CXX="$cxx"
+  step "README: install (library only)" bash -euo pipefail -c "cd '$source' && . '$project/install.sh'"
+  [[ ! -e "$work/build-release/tests" ]] || fail "the README's install build configured the tests"
+  # Every file the install table names, unless it stands for several.
+  local listed
+  for listed in $(sed -n 's/^| \(`\(lib\|include\)\/.*\)|.*|$/\1/p' "$source/README.md" |
+                  grep -o '`[^`]*`' | tr -d '`' | grep -v 'X\|…'); do
+    [[ -e "$home/.local/$listed" ]] || fail "README's install table lists $listed, not installed"
+  done
+  # gradient.cpp is built "as star.cpp above".
+  local star_line
+  star_line=$(grep -m1 '^c++ .*star\.cpp' "$project/use.sh") || fail "no c++ line for star.cpp"
+  step "README: the C, CMake and C++ examples" bash -euo pipefail -c \
+    "cd '$project' && . ./use.sh && ${star_line//star/gradient} && ./gradient"
+  [[ -s "$project/hello.ppm" && -s "$project/star.png" && -s "$project/gradient.tga" ]] ||
+    fail "the README's examples did not write hello.ppm, star.png and gradient.tga"
+}
+
 case $mode in
 installed)
   step "install the tested build into $work/prefix" "$cmake" --install "$build" --prefix "$work/prefix"
@@ -145,6 +177,14 @@ subdirectory)
   step "build it (the library and the consumer only)" "$cmake" --build "$work/subdirectory" --parallel 2
   step "run it" "$work/subdirectory/consumer" "$work/out"
   check_linkage "$work/subdirectory/consumer" shared
+  # The parent installs its own program; pixpen, not asked to, adds nothing.
+  step "install the parent project" "$cmake" --install "$work/subdirectory" --prefix "$work/prefix"
+  installed=$(cd "$work/prefix" && find . -type f -o -type l | sort | tr '\n' ' ')
+  [[ $installed == "./bin/consumer " ]] ||
+    fail "the parent's install wrote [$installed], expected just [./bin/consumer]"
+  ;;
+readme)
+  readme_examples
   ;;
 *)
   fail "unknown mode $mode"
