@@ -149,19 +149,6 @@ def test_png_from_other_tools_reads_by_the_rule(name):
         assert same.tobytes() == expected_rgb(png)
 
 
-@pytest.mark.parametrize("size", [(1, 1), (3, 2), (300, 7)])
-@pytest.mark.parametrize("colours", [2, 256, 100000])
-def test_own_png_reads_back_exactly(size, colours, tmp_path):
-    width, height = size
-    rng = random.Random(colours)
-    palette = [bytes(rng.randrange(256) for _ in range(3)) for _ in range(min(colours, width * height))]
-    data = b"".join(rng.choice(palette) for _ in range(width * height))
-    with pixpen.Image.frombytes(width, height, data) as picture:
-        picture.save(tmp_path / "own.png")
-    with pixpen.Image.open(tmp_path / "own.png") as back:
-        assert back.tobytes() == data
-
-
 def test_non_png_bytes_are_refused_by_signature():
     with pytest.raises(pixpen.UnsupportedFormatError, match="Not a PNG file, the signature is wrong"):
         pixpen.Image.decode(b"P6\n1 1\n255\n\0\0\0", "png")
