@@ -149,6 +149,11 @@ def test_png_from_other_tools_reads_by_the_rule(name):
         assert same.tobytes() == expected_rgb(png)
 
 
-def test_non_png_bytes_are_refused_by_signature():
-    with pytest.raises(pixpen.UnsupportedFormatError, match="Not a PNG file, the signature is wrong"):
-        pixpen.Image.decode(b"P6\n1 1\n255\n\0\0\0", "png")
+@pytest.mark.parametrize("data, error, message", [
+    (b"P6\n1 1\n255\n\0\0\0", pixpen.UnsupportedFormatError, "Not a PNG file, the signature is wrong"),
+    (b"", pixpen.TruncatedError, "PNG data ends early"),
+    (b"\x89PN", pixpen.TruncatedError, "PNG data ends early"),
+])
+def test_decode_png_refuses_what_is_no_whole_png(data, error, message):
+    with pytest.raises(error, match=message):
+        pixpen.Image.decode(data, "png")

@@ -149,6 +149,10 @@ bool starts_like_png(ByteReader &in) {
 }
 
 ::Image decode(ByteReader &in, PixpenError &error) {
+    if (!in.fill()) {
+        refuse(error, Refusal::png_data_short);
+        return nullptr;
+    }
     if (!starts_like_png(in)) {
         refuse(error, Refusal::png_signature);
         return nullptr;
