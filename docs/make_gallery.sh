@@ -42,7 +42,12 @@ for name in ("line_art_inverted.tga", "square_spiral_retouched.tga", "turtle_sta
             assert back.tobytes() == source.tobytes(), stem
 PY
 PIXPEN_LIBRARY="$build/libpixpen.so" PYTHONPATH="$root/python" python3 "$root/docs/make_png_alpha.py" "$gallery"
+# Two scripts written for Python's turtle module, run unchanged.
+for script in penrose lsystem; do
+  PIXPEN_LIBRARY="$build/libpixpen.so" PYTHONPATH="$root/python" \
+    python3 -m pixpen.turtle "$root/examples/turtle/$script.py" -o "$gallery/turtle_$script.png"
+done
 for png in square_spiral koch_snowflake fractal_tree dragon_curve line_art line_art_inverted \
-  square_spiral_retouched turtle_star mandelbrot png_alpha_ignored; do
+  square_spiral_retouched turtle_star mandelbrot turtle_penrose turtle_lsystem png_alpha_ignored; do
   printf '  %-34s %7s bytes\n' "docs/gallery/$png.png" "$(stat -c %s "$gallery/$png.png")"
 done

@@ -151,6 +151,35 @@ PIXPEN_API void do_pixel(Image image, int x, int y, Color color);
  * any int coordinates are fine, the parts outside the image are skipped. */
 PIXPEN_API void do_line(Image image, int x0, int y0, int x1, int y1, Color color);
 
+/* ---- shapes ----------------------------------------------------------------
+ * Stateless like do_line: any int arguments, clipped to the image, never
+ * touching the turtle; a NULL image draws nothing. Each shape's exact pixel
+ * rule is in docs/api.md. Negative widths and radii, and NULL or empty point
+ * arrays, draw nothing. */
+
+/* A vertex of a polygon, in pixel coordinates. */
+typedef struct PixpenPoint {
+    int32_t x;
+    int32_t y;
+} PixpenPoint;
+
+/* Every pixel whose centre lies within width / 2 of the segment (round caps);
+ * width <= 1 draws exactly what do_line draws. */
+PIXPEN_API void do_thick_line(Image image, int x0, int y0, int x1, int y1, int width, Color color);
+
+/* The outline of a polygon: do_line along every edge, the closing edge too. */
+PIXPEN_API void do_polygon(Image image, const PixpenPoint *points, size_t count, Color color);
+
+/* A polygon filled by the even-odd rule, with its edges and outline. Any
+ * number of vertices, self-intersecting or degenerate. */
+PIXPEN_API void do_fill_polygon(Image image, const PixpenPoint *points, size_t count, Color color);
+
+/* The midpoint circle of the given radius around (cx, cy). */
+PIXPEN_API void do_circle(Image image, int cx, int cy, int radius, Color color);
+
+/* Every pixel (x, y) with (x - cx)^2 + (y - cy)^2 <= radius^2 + radius. */
+PIXPEN_API void do_fill_circle(Image image, int cx, int cy, int radius, Color color);
+
 /* ---- whole-image operations ------------------------------------------ */
 
 /* Sets every pixel to color. */
@@ -193,6 +222,101 @@ PIXPEN_API void turtle_pen_down(Image image);
 
 /* Sets the colour later moves draw in. */
 PIXPEN_API void turtle_set_color(Image image, Color color);
+
+/* ---- fractional turtle -------------------------------------------------
+ * A second turtle whose state lives in a record the caller owns, not in the
+ * image: position and heading are doubles, so moves of any length and turns
+ * of any angle keep their exact value and rounding to pixels happens only
+ * when a line is drawn. Coordinates are the image's (x right, y down); the
+ * heading is in degrees, counter-clockwise, 0 = +x, 90 = up. Moves are never
+ * refused: what falls outside the image is clipped and the turtle goes on.
+ * The record may be read directly; write it only through these functions
+ * while a fill is open. One record must be used by one thread at a time. */
+
+/* The points of an open fill; owned by the record, freed by end_fill and
+ * pixpen_turtle_release. */
+typedef struct PixpenTurtlePath PixpenTurtlePath;
+
+typedef struct PixpenTurtle {
+    double x;               /* column, fractional */
+    double y;               /* row, fractional */
+    double heading;         /* degrees in [0, 360), counter-clockwise, 0 = +x, 90 = up */
+    double pen_width;       /* line width in pixels (rounded when drawing, at least 1) */
+    Color pen_color;        /* lines and the default dot colour */
+    Color fill_color;       /* the inside of a fill */
+    bool pen_down;          /* true: moves draw */
+    bool filling;           /* between begin_fill and end_fill */
+    PixpenTurtlePath *path; /* NULL unless filling */
+} PixpenTurtle;
+
+/* Puts the turtle at the centre of `image` (the origin for a NULL image),
+ * heading 0, pen down, width 1, white pen and fill, no fill open. Call it
+ * first. It frees nothing: release a record with an open fill before reusing it. */
+PIXPEN_API void pixpen_turtle_init(PixpenTurtle *turtle, Image image);
+
+/* Drops an open fill without drawing and frees its memory. NULL is fine. */
+PIXPEN_API void pixpen_turtle_release(PixpenTurtle *turtle);
+
+/* The moves draw on `image` (NULL: move without drawing). They return false
+ * only when a fill is open and its path could not grow (out of memory): the
+ * turtle has still moved and drawn, but the fill lacks the point. A NULL
+ * turtle does nothing and returns false. */
+
+/* distance pixels along the heading; negative goes backwards. */
+PIXPEN_API bool pixpen_turtle_forward(PixpenTurtle *turtle, Image image, double distance);
+PIXPEN_API bool pixpen_turtle_backward(PixpenTurtle *turtle, Image image, double distance);
+
+/* To (x, y), drawing if the pen is down. */
+PIXPEN_API bool pixpen_turtle_goto(PixpenTurtle *turtle, Image image, double x, double y);
+
+/* To the centre of `image`, then heading 0. */
+PIXPEN_API bool pixpen_turtle_home(PixpenTurtle *turtle, Image image);
+
+/* An inscribed regular polygon of `steps` sides (0 or less: as many as
+ * 1 + min(11 + |radius| / 6, 59) * |extent| / 360, truncated) over `extent`
+ * degrees of a circle of `radius`; the centre is `radius` to the left, so a
+ * positive radius turns counter-clockwise. A negative extent goes backwards. */
+PIXPEN_API bool pixpen_turtle_circle(PixpenTurtle *turtle, Image image, double radius,
+                                     double extent, int steps);
+
+/* Turns counter-clockwise (left) or clockwise (right) by `degrees`. */
+PIXPEN_API void pixpen_turtle_left(PixpenTurtle *turtle, double degrees);
+PIXPEN_API void pixpen_turtle_right(PixpenTurtle *turtle, double degrees);
+/* Sets the heading, reduced to [0, 360). */
+PIXPEN_API void pixpen_turtle_set_heading(PixpenTurtle *turtle, double degrees);
+
+PIXPEN_API void pixpen_turtle_pen_up(PixpenTurtle *turtle);
+PIXPEN_API void pixpen_turtle_pen_down(PixpenTurtle *turtle);
+/* Line width in pixels; values below 1 draw 1 pixel wide. */
+PIXPEN_API void pixpen_turtle_set_width(PixpenTurtle *turtle, double width);
+PIXPEN_API void pixpen_turtle_set_pen_color(PixpenTurtle *turtle, Color color);
+PIXPEN_API void pixpen_turtle_set_fill_color(PixpenTurtle *turtle, Color color);
+
+/* A filled disc of diameter `size` (0 or less: max(width + 4, 2 * width))
+ * centred on the turtle, whatever the pen's state. */
+PIXPEN_API void pixpen_turtle_dot(PixpenTurtle *turtle, Image image, double size, Color color);
+
+/* Starts collecting the path from the turtle's position (an open fill is
+ * dropped first). false if memory runs out: then no fill is open. */
+PIXPEN_API bool pixpen_turtle_begin_fill(PixpenTurtle *turtle);
+
+/* Fills the path's polygon with fill_color by the even-odd rule, draws the
+ * lines made since begin_fill over it, and closes the fill. false if no fill
+ * was open or its path lost a point for want of memory (nothing filled). */
+PIXPEN_API bool pixpen_turtle_end_fill(PixpenTurtle *turtle, Image image);
+
+/* Stores the position in *x and *y (each may be NULL); (0, 0) for a NULL turtle. */
+PIXPEN_API void pixpen_turtle_position(const PixpenTurtle *turtle, double *x, double *y);
+
+/* The heading in [0, 360); 0 for a NULL turtle. */
+PIXPEN_API double pixpen_turtle_heading(const PixpenTurtle *turtle);
+
+/* Distance from the turtle to (x, y); 0 for a NULL turtle. */
+PIXPEN_API double pixpen_turtle_distance(const PixpenTurtle *turtle, double x, double y);
+
+/* The heading that would face (x, y), in [0, 360); 0 when (x, y) is the
+ * turtle's own position or the turtle is NULL. */
+PIXPEN_API double pixpen_turtle_towards(const PixpenTurtle *turtle, double x, double y);
 
 /* ---- files --------------------------------------------------------------
  * Writers create or truncate the file and return false on any failure (open,
@@ -261,7 +385,35 @@ PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat forma
 PIXPEN_API bool encode_image(Image image, ImageFormat format, uint8_t **data, size_t *size,
                              PixpenError *error);
 
-/* Frees a buffer from encode_image. NULL does nothing. */
+/* How PNG output trades time for size. The numbers are stable. */
+typedef enum PixpenPngLevel {
+    PIXPEN_PNG_LEVEL_DEFAULT = 0, /* what write_image and encode_image use */
+    PIXPEN_PNG_LEVEL_FASTEST = 1, /* least time; files up to a fifth larger */
+    PIXPEN_PNG_LEVEL_SMALLEST = 2 /* smallest files; several times the default's time */
+} PixpenPngLevel;
+
+/* Choices for the *_with_options encoders. Set `size` to
+ * sizeof(PixpenEncodeOptions): later versions may append fields, and a field
+ * that does not fit in `size` takes its default. Zero the struct first. */
+typedef struct PixpenEncodeOptions {
+    uint32_t size;
+    int png_level; /* a PixpenPngLevel; other formats ignore it */
+} PixpenEncodeOptions;
+
+/* write_image with `options`; NULL options are the defaults, so the call is
+ * then write_image. An unknown png_level is a bad argument, refused before
+ * the file is opened. */
+PIXPEN_API bool write_image_with_options(const char *filename, Image image, ImageFormat format,
+                                         const PixpenEncodeOptions *options, PixpenError *error);
+
+/* encode_image with `options`, as write_image_with_options takes them. On
+ * failure *data and *size are NULL and 0. */
+PIXPEN_API bool encode_image_with_options(Image image, ImageFormat format,
+                                          const PixpenEncodeOptions *options, uint8_t **data,
+                                          size_t *size, PixpenError *error);
+
+/* Frees a buffer from encode_image or encode_image_with_options. NULL does
+ * nothing. */
 PIXPEN_API void free_buffer(void *data);
 
 /* ---- version ------------------------------------------------------------ */

@@ -70,6 +70,27 @@ enum class Format : int {
     png = IMAGE_FORMAT_PNG,
 };
 
+/* How PNG output trades time for size (the C PixpenPngLevel). */
+enum class PngLevel : int {
+    default_level = PIXPEN_PNG_LEVEL_DEFAULT,
+    fastest = PIXPEN_PNG_LEVEL_FASTEST,
+    smallest = PIXPEN_PNG_LEVEL_SMALLEST,
+};
+
+/* Choices for saving and encoding; formats other than PNG ignore png_level. */
+struct EncodeOptions {
+    PngLevel png_level = PngLevel::default_level;
+};
+
+namespace internal {
+inline PixpenEncodeOptions c_options(const EncodeOptions &options) noexcept {
+    PixpenEncodeOptions c{};
+    c.size = sizeof c;
+    c.png_level = static_cast<int>(options.png_level);
+    return c;
+}
+} // namespace internal
+
 /* The version of the header being compiled, MAJOR * 10000 + MINOR * 100 + PATCH. */
 inline constexpr int header_version =
     PIXPEN_VERSION_MAJOR * 10000 + PIXPEN_VERSION_MINOR * 100 + PIXPEN_VERSION_PATCH;
@@ -379,6 +400,126 @@ class Turtle {
     bool last_ok_ = true;
 };
 
+/* The fractional turtle (pixpen_turtle_*): position and heading in doubles,
+ * moves never refused, drawing clipped. It owns its record, and with it an
+ * open fill's path, so it moves but does not copy. It draws on the image it
+ * was given (which it does not own, and which must outlive it or be swapped
+ * with on()); every method returns the turtle, so calls chain. fill_ok() is
+ * false once a fill lost a point or could not start for want of memory. */
+class FractionalTurtle {
+  public:
+    explicit FractionalTurtle(Image image) noexcept : image_(image) {
+        ::pixpen_turtle_init(&record_, image);
+    }
+    FractionalTurtle(const FractionalTurtle &) = delete;
+    FractionalTurtle &operator=(const FractionalTurtle &) = delete;
+    FractionalTurtle(FractionalTurtle &&other) noexcept
+        : image_(other.image_), record_(other.record_), fill_ok_(other.fill_ok_) {
+        other.record_.path = nullptr;
+        other.record_.filling = false;
+    }
+    FractionalTurtle &operator=(FractionalTurtle &&other) noexcept {
+        if (this != &other) {
+            ::pixpen_turtle_release(&record_);
+            image_ = other.image_;
+            record_ = other.record_;
+            fill_ok_ = other.fill_ok_;
+            other.record_.path = nullptr;
+            other.record_.filling = false;
+        }
+        return *this;
+    }
+    ~FractionalTurtle() { ::pixpen_turtle_release(&record_); }
+
+    /* Draw on another image from now on (nullptr: move without drawing). */
+    FractionalTurtle &on(Image image) noexcept {
+        image_ = image;
+        return *this;
+    }
+
+    FractionalTurtle &forward(double d) noexcept {
+        return track(::pixpen_turtle_forward(&record_, image_, d));
+    }
+    FractionalTurtle &backward(double d) noexcept {
+        return track(::pixpen_turtle_backward(&record_, image_, d));
+    }
+    FractionalTurtle &go_to(double x, double y) noexcept {
+        return track(::pixpen_turtle_goto(&record_, image_, x, y));
+    }
+    FractionalTurtle &home() noexcept { return track(::pixpen_turtle_home(&record_, image_)); }
+    /* steps <= 0: as many sides as the radius and extent call for. */
+    FractionalTurtle &circle(double radius, double extent = 360.0, int steps = 0) noexcept {
+        return track(::pixpen_turtle_circle(&record_, image_, radius, extent, steps));
+    }
+    FractionalTurtle &left(double degrees) noexcept {
+        ::pixpen_turtle_left(&record_, degrees);
+        return *this;
+    }
+    FractionalTurtle &right(double degrees) noexcept {
+        ::pixpen_turtle_right(&record_, degrees);
+        return *this;
+    }
+    FractionalTurtle &set_heading(double degrees) noexcept {
+        ::pixpen_turtle_set_heading(&record_, degrees);
+        return *this;
+    }
+    FractionalTurtle &pen_up() noexcept {
+        ::pixpen_turtle_pen_up(&record_);
+        return *this;
+    }
+    FractionalTurtle &pen_down() noexcept {
+        ::pixpen_turtle_pen_down(&record_);
+        return *this;
+    }
+    FractionalTurtle &width(double pixels) noexcept {
+        ::pixpen_turtle_set_width(&record_, pixels);
+        return *this;
+    }
+    FractionalTurtle &pen_color(Color color) noexcept {
+        ::pixpen_turtle_set_pen_color(&record_, color);
+        return *this;
+    }
+    FractionalTurtle &fill_color(Color color) noexcept {
+        ::pixpen_turtle_set_fill_color(&record_, color);
+        return *this;
+    }
+    /* size <= 0: the default, max(width + 4, 2 * width). */
+    FractionalTurtle &dot(double size, Color color) noexcept {
+        ::pixpen_turtle_dot(&record_, image_, size, color);
+        return *this;
+    }
+    FractionalTurtle &begin_fill() noexcept { return track(::pixpen_turtle_begin_fill(&record_)); }
+    FractionalTurtle &end_fill() noexcept {
+        const bool was_filling = record_.filling;
+        return track(::pixpen_turtle_end_fill(&record_, image_) || !was_filling);
+    }
+
+    [[nodiscard]] double x() const noexcept { return record_.x; }
+    [[nodiscard]] double y() const noexcept { return record_.y; }
+    /* Degrees in [0, 360), counter-clockwise, 0 = +x, 90 = up. */
+    [[nodiscard]] double heading() const noexcept { return ::pixpen_turtle_heading(&record_); }
+    [[nodiscard]] double distance(double x, double y) const noexcept {
+        return ::pixpen_turtle_distance(&record_, x, y);
+    }
+    [[nodiscard]] double towards(double x, double y) const noexcept {
+        return ::pixpen_turtle_towards(&record_, x, y);
+    }
+    [[nodiscard]] bool is_pen_down() const noexcept { return record_.pen_down; }
+    [[nodiscard]] bool filling() const noexcept { return record_.filling; }
+    [[nodiscard]] bool fill_ok() const noexcept { return fill_ok_; }
+    [[nodiscard]] const PixpenTurtle &record() const noexcept { return record_; }
+
+  private:
+    FractionalTurtle &track(bool ok) noexcept {
+        fill_ok_ = fill_ok_ && ok;
+        return *this;
+    }
+
+    Image image_;
+    PixpenTurtle record_{};
+    bool fill_ok_ = true;
+};
+
 // ---- the picture ------------------------------------------------------------
 
 /* Owns one image: destroys it when it goes, moves but never copies
@@ -504,6 +645,32 @@ class Picture {
         return internal::take_buffer(data, size);
     }
 
+    /* try_save with `options`, e.g. {pixpen::PngLevel::smallest}. */
+    [[nodiscard]] Result<void> try_save(const internal::PathArg &file, Format format,
+                                        const EncodeOptions &options) const noexcept {
+        PixpenError error{};
+        const PixpenEncodeOptions c = internal::c_options(options);
+        if (::write_image_with_options(file.c_str(), image_, static_cast<ImageFormat>(format), &c,
+                                       &error)) {
+            return {};
+        }
+        return Error(error);
+    }
+
+    /* try_encode with `options`. */
+    [[nodiscard]] Result<Bytes> try_encode(Format format,
+                                           const EncodeOptions &options) const noexcept {
+        PixpenError error{};
+        const PixpenEncodeOptions c = internal::c_options(options);
+        std::uint8_t *data = nullptr;
+        std::size_t size = 0;
+        if (!::encode_image_with_options(image_, static_cast<ImageFormat>(format), &c, &data, &size,
+                                         &error)) {
+            return Error(error);
+        }
+        return internal::take_buffer(data, size);
+    }
+
 #if defined(__cpp_exceptions)
     // The same operations, throwing pixpen::Exception on failure.
     [[nodiscard]] static Picture create(int width, int height) {
@@ -544,6 +711,12 @@ class Picture {
     }
     [[nodiscard]] Bytes encode(Format format) const {
         return try_encode(format).value();
+    }
+    void save(const internal::PathArg &file, Format format, const EncodeOptions &options) const {
+        try_save(file, format, options).value();
+    }
+    [[nodiscard]] Bytes encode(Format format, const EncodeOptions &options) const {
+        return try_encode(format, options).value();
     }
 #endif
 

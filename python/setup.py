@@ -110,7 +110,7 @@ setup(
     name="pixpen",
     version=version["__version__"],
     description="Turtle pictures in 24-bit RGB, read and written as TGA, PPM and PNG",
-    packages=["pixpen"],
+    packages=["pixpen", "pixpen.turtle"],
     python_requires=">=3.8",
     extras_require={"numpy": ["numpy"], "pil": ["Pillow"]},
     cmdclass=commands,

@@ -14,6 +14,8 @@ static_assert(std::is_nothrow_move_constructible_v<Picture> &&
               std::is_nothrow_move_assignable_v<Picture>);
 static_assert(!std::is_convertible_v<Image, Picture>, "adopting a handle must be explicit");
 static_assert(std::is_nothrow_copy_constructible_v<Error>);
+static_assert(!std::is_copy_constructible_v<FractionalTurtle> &&
+              std::is_nothrow_move_constructible_v<FractionalTurtle>);
 static_assert(std::is_same_v<Status, PixpenStatus>);
 static_assert(static_cast<int>(Format::png) == IMAGE_FORMAT_PNG);
 #if __cplusplus >= 202002L
@@ -39,6 +41,12 @@ int pixpen_hpp_uses() {
     }
     Picture other = std::move(made).value();
     other.turtle().forward(2).left(90).forward(2);
+    // The fractional turtle's C record and class, unqualified, beside Turtle.
+    PixpenTurtle record{};
+    pixpen_turtle_init(&record, raw);
+    pixpen_turtle_release(&record);
+    FractionalTurtle smooth(other.get());
+    smooth.forward(2.5).left(360.0 / 7).circle(3).begin_fill().dot(0, c).end_fill();
     for (Color &pixel : other.row(1)) {
         pixel = picture.at(0, 0);
     }

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +14,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "core/image.hpp"
 #include "test_support.hpp"
@@ -76,7 +79,31 @@ TEST_P(CreateImage, IsBlackWithTheTurtleCentredFacingNorth) {
 INSTANTIATE_TEST_SUITE_P(Sizes, CreateImage,
                          testing::Values(NewImageCase{5, 3, 2, 1}, NewImageCase{1, 1, 0, 0},
                                          NewImageCase{0, 0, 0, 0}, NewImageCase{200, 100, 100, 50},
-                                         NewImageCase{7, 0, 3, 0}, NewImageCase{1, 1000, 0, 500}));
+                                         NewImageCase{7, 0, 3, 0}, NewImageCase{1, 1000, 0, 500},
+                                         // Just over, and well over, the size that is
+                                         // mapped on huge pages instead of the heap.
+                                         NewImageCase{2048, 342, 1024, 171},
+                                         NewImageCase{1024, 1024, 512, 512}));
+
+#if defined(__linux__)
+// A large image's pixels start on a huge-page boundary, where the kernel can
+// back them with huge pages, and destroy_image gives the whole range back.
+TEST(DestroyImage, ReturnsLargePixelsToTheSystem) {
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    Image image = create_image(1024, 1024);
+    ASSERT_NE(image, nullptr);
+    do_clear(image, Color{1, 2, 3}); // backs every page
+    auto *const start = reinterpret_cast<unsigned char *>(image->pixels);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(start) % kHugePage, 0U);
+    const std::size_t bytes = std::size_t{1024} * 1024 * 3;
+    std::vector<unsigned char> resident(bytes / 4096 + 1);
+    ASSERT_EQ(mincore(start, bytes, resident.data()), 0);
+    destroy_image(image);
+    errno = 0;
+    EXPECT_EQ(mincore(start, bytes, resident.data()), -1) << "the pixels are still mapped";
+    EXPECT_EQ(errno, ENOMEM);
+}
+#endif
 
 TEST(CreateImage, WhiteIsTheTurtleColour) {
     EXPECT_EQ(WHITE.r, 255);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <utility>
 #include <vector>
@@ -98,8 +99,12 @@ INSTANTIATE_TEST_SUITE_P(Families, SkippingWalk,
                          testing::Values(LineFamily{"inside", 0, 0}, LineFamily{"around", 6, 0},
                                          LineFamily{"far", 900, 0},
                                          LineFamily{"near_int_min", 50, std::int64_t{INT_MIN}},
-                                         LineFamily{"near_int_max", 50,
-                                                    std::int64_t{INT_MAX} - 40}),
+                                         LineFamily{"near_int_max", 50, std::int64_t{INT_MAX} - 40},
+                                         // Ends on both sides of the 64-bit path's limit.
+                                         LineFamily{"near_narrow_limit", 50,
+                                                    pixpen::detail::kNarrowLineLimit - 40},
+                                         LineFamily{"near_minus_narrow_limit", 50,
+                                                    -pixpen::detail::kNarrowLineLimit - 10}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST(SkippingWalk, LongLinesMatchTheReference) {
@@ -120,6 +125,38 @@ TEST(SkippingWalk, LongLinesMatchTheReference) {
 }
 
 #if defined(__SIZEOF_INT128__)
+// The 64-bit path on the longest lines it takes, ends anywhere up to its
+// limit and clips anywhere: the same segment as 128-bit arithmetic (and,
+// under UBSan, no overflow on the way).
+TEST(SkippingWalk, NarrowArithmeticAgreesWithTheWideUpToItsLimit) {
+    using pixpen::detail::kNarrowLineLimit;
+    using pixpen::detail::LineSegment;
+    std::mt19937_64 rng(0x11fe);
+    std::uniform_int_distribution<std::int64_t> end(-kNarrowLineLimit + 1, kNarrowLineLimit - 1);
+    std::uniform_int_distribution<std::int64_t> corner(-(std::int64_t{1} << 31), INT_MAX);
+    const auto fields = [](const std::optional<LineSegment> &s) {
+        return s ? std::vector<std::int64_t>{s->x,         s->y,          s->count,
+                                             s->remainder, s->two_dminor, s->two_dmajor,
+                                             s->major_dx,  s->major_dy,   s->minor_dx,
+                                             s->minor_dy}
+                 : std::vector<std::int64_t>{};
+    };
+    for (int i = 0; i < 200000; ++i) {
+        const std::int64_t x0 = end(rng), y0 = end(rng), x1 = end(rng), y1 = end(rng);
+        // Half the clips sit on the line's own span, so that most lines are visible.
+        const std::int64_t cx =
+            i % 2 ? corner(rng) : std::min(x0, x1) + (x1 > x0 ? x1 - x0 : x0 - x1) / 3;
+        const std::int64_t cy =
+            i % 2 ? corner(rng) : std::min(y0, y1) + (y1 > y0 ? y1 - y0 : y0 - y1) / 3;
+        const ClipRect clip{cx, cy, cx + static_cast<std::int64_t>(rng() % 5000),
+                            cy + static_cast<std::int64_t>(rng() % 5000)};
+        ASSERT_EQ(
+            fields(pixpen::detail::clip_line_with<std::int64_t>(x0, y0, x1, y1, clip)),
+            fields(pixpen::detail::clip_line_with<pixpen::detail::wide_int>(x0, y0, x1, y1, clip)))
+            << "(" << x0 << ", " << y0 << ") -> (" << x1 << ", " << y1 << ")";
+    }
+}
+
 // The portable arithmetic against the native one, on operands of every size
 // the clipping can produce and beyond, signs mixed.
 TEST(PortableWide, AgreesWithTheNativeInt128) {

@@ -35,7 +35,7 @@ from .errors import (
     UnsupportedVariantError,
     WriteError,
 )
-from .image import BLACK, WHITE, Color, Format, Image
+from .image import BLACK, WHITE, Color, Format, Image, PngLevel
 
 __version__ = _native.version_string
 library_version = (_native.version // 10000, _native.version // 100 % 100, _native.version % 100)
@@ -45,7 +45,7 @@ open = Image.open
 decode = Image.decode
 
 __all__ = [
-    "BLACK", "WHITE", "Color", "Format", "Image", "open", "decode", "Status",
+    "BLACK", "WHITE", "Color", "Format", "Image", "PngLevel", "open", "decode", "Status",
     "PixpenError", "UnsupportedError", "UnsupportedFormatError", "UnsupportedVariantError",
     "CorruptDataError", "BadHeaderError", "TruncatedError", "PixpenOSError",
     "CannotOpenError", "PixpenFileNotFoundError", "PixpenPermissionError", "WriteError",

@@ -12,7 +12,6 @@ The library is looked for, in this order:
 """
 
 import ctypes
-import ctypes.util
 import os
 
 SONAME = "libpixpen.so.0"
@@ -44,10 +43,22 @@ class ImageRecord(ctypes.Structure):
     ]
 
 
+class PointRecord(ctypes.Structure):
+    """``PixpenPoint``: a polygon vertex."""
+
+    _fields_ = [("x", ctypes.c_int32), ("y", ctypes.c_int32)]
+
+
 class ErrorRecord(ctypes.Structure):
     """``PixpenError``: the enum is an int in the C ABI on every platform we build."""
 
     _fields_ = [("status", ctypes.c_int), ("message", ctypes.c_char * 128)]
+
+
+class EncodeOptionsRecord(ctypes.Structure):
+    """``PixpenEncodeOptions``: ``size`` tells the library which fields it holds."""
+
+    _fields_ = [("size", ctypes.c_uint32), ("png_level", ctypes.c_int)]
 
 
 Handle = ctypes.POINTER(ImageRecord)
@@ -55,6 +66,7 @@ _int = ctypes.c_int
 _bool = ctypes.c_bool
 _error = ctypes.POINTER(ErrorRecord)
 _bytes = ctypes.POINTER(ctypes.c_uint8)
+_points = ctypes.POINTER(PointRecord)
 
 SIGNATURES = {
     "create_image": (Handle, [_int, _int]),
@@ -62,6 +74,11 @@ SIGNATURES = {
     "destroy_image": (None, [Handle]),
     "do_pixel": (None, [Handle, _int, _int, ColorRecord]),
     "do_line": (None, [Handle, _int, _int, _int, _int, ColorRecord]),
+    "do_thick_line": (None, [Handle, _int, _int, _int, _int, _int, ColorRecord]),
+    "do_polygon": (None, [Handle, _points, ctypes.c_size_t, ColorRecord]),
+    "do_fill_polygon": (None, [Handle, _points, ctypes.c_size_t, ColorRecord]),
+    "do_circle": (None, [Handle, _int, _int, _int, ColorRecord]),
+    "do_fill_circle": (None, [Handle, _int, _int, _int, ColorRecord]),
     "do_clear": (None, [Handle, ColorRecord]),
     "do_invert": (None, [Handle]),
     "do_reverse_rgb": (None, [Handle]),
@@ -84,6 +101,15 @@ SIGNATURES = {
         _bool,
         [Handle, _int, ctypes.POINTER(_bytes), ctypes.POINTER(ctypes.c_size_t), _error],
     ),
+    "write_image_with_options": (
+        _bool,
+        [ctypes.c_char_p, Handle, _int, ctypes.POINTER(EncodeOptionsRecord), _error],
+    ),
+    "encode_image_with_options": (
+        _bool,
+        [Handle, _int, ctypes.POINTER(EncodeOptionsRecord), ctypes.POINTER(_bytes),
+         ctypes.POINTER(ctypes.c_size_t), _error],
+    ),
     "free_buffer": (None, [ctypes.c_void_p]),
     "get_version": (_int, []),
     "get_version_string": (ctypes.c_char_p, []),
@@ -92,8 +118,14 @@ SIGNATURES = {
 # Exported names this package does not call: the process-wide error buffer
 # and the classic readers and writers that report through it or not at all;
 # every call here reports to a PixpenError of its own instead.
+# pixpen.turtle keeps the standard turtle module's own geometry in Python and
+# draws through the shapes, so the C fractional turtle is not bound here.
 NOT_BOUND = frozenset(
     {"WHITE", "last_error", "get_last_error", "read_tga", "write_tga", "read_ppm", "write_ppm"}
+    | {"pixpen_turtle_" + name for name in (
+        "init", "release", "forward", "backward", "goto", "home", "circle", "left", "right",
+        "set_heading", "pen_up", "pen_down", "set_width", "set_pen_color", "set_fill_color", "dot",
+        "begin_fill", "end_fill", "position", "heading", "distance", "towards")}
 )
 
 
@@ -109,6 +141,10 @@ def _candidates():
     else:
         folder = os.path.normpath(os.path.join(here, _install_paths.LIBRARY_DIR))
         yield "the cmake --install prefix", os.path.join(folder, _install_paths.LIBRARY_NAME)
+    # Imported here: it pulls in subprocess, which a library found earlier
+    # never needs, and start-up time matters to short scripts.
+    import ctypes.util
+
     found = ctypes.util.find_library("pixpen")
     if found:
         yield "ctypes.util.find_library", found

@@ -87,6 +87,29 @@ class Format(enum.IntEnum):
     PNG = 4
 
 
+class PngLevel(enum.IntEnum):
+    """``PixpenPngLevel`` from pixpen.h: how PNG output trades time for size."""
+
+    DEFAULT = 0
+    FASTEST = 1
+    SMALLEST = 2
+
+
+def _options(png_level):
+    """The ``PixpenEncodeOptions`` for a level given by name or PngLevel."""
+    if isinstance(png_level, str):
+        try:
+            png_level = PngLevel[png_level.upper()]
+        except KeyError:
+            raise ValueError("unknown PNG level %r: 'default', 'fastest' or 'smallest'"
+                             % png_level) from None
+    elif not isinstance(png_level, int) or isinstance(png_level, bool):
+        raise TypeError("png_level must be a str or pixpen.PngLevel, not %s"
+                        % type(png_level).__name__)
+    # Numbers the library does not know are refused there, with its message.
+    return _native.EncodeOptionsRecord(ctypes.sizeof(_native.EncodeOptionsRecord), int(png_level))
+
+
 # Names a caller may give, and the suffixes recognised when writing; "ppm"
 # means P6 unless ascii=True asks for P3.
 _FORMAT_NAMES = {
@@ -536,7 +559,10 @@ class Image:
             raise TypeError("expected uint8 samples, not format %r: convert with "
                             "array.astype(numpy.uint8)" % view.format)
         height, width = view.shape[:2]
-        return cls.frombytes(width, height, view.tobytes())
+        # A plain contiguous array goes straight into the new image, without
+        # a second full-size copy on the way.
+        plain = view.c_contiguous and view.format == "B" and not view.readonly
+        return cls.frombytes(width, height, view if plain else view.tobytes())
 
     def to_pil(self):
         """A Pillow RGB image with a copy of the pixels."""
@@ -594,30 +620,34 @@ class Image:
             raise _failure(error, filename)
         return cls._from_handle(handle)
 
-    def save(self, file, format=None, *, ascii=False):
+    def save(self, file, format=None, *, ascii=False, png_level="default"):
         """Writes the image to a file name or a binary file object. The format
         comes from ``format`` ('tga', 'ppm', 'png', or a Format) or else from
         the name's suffix (.tga, .ppm/.pnm, .png); PPM is binary P6 unless
-        ``ascii`` asks for text P3."""
+        ``ascii`` asks for text P3. ``png_level`` ('default', 'fastest',
+        'smallest' or a PngLevel) trades PNG encoding time for file size."""
         if hasattr(file, "write"):
-            file.write(self.encode(format, ascii=ascii))
+            file.write(self.encode(format, ascii=ascii, png_level=png_level))
             return
         path = _path(file)
         chosen = _writing_format(format, ascii, path)
+        options = _options(png_level)
         error = ErrorRecord()
-        if not self._call(lambda handle: api.write_image(path, handle, chosen,
-                                                         ctypes.byref(error))):
+        if not self._call(lambda handle: api.write_image_with_options(
+                path, handle, chosen, ctypes.byref(options), ctypes.byref(error))):
             raise _failure(error, file)
 
-    def encode(self, format, *, ascii=False):
+    def encode(self, format, *, ascii=False, png_level="default"):
         """The bytes save() would write, in ``format``."""
         chosen = _writing_format(format, ascii)
+        options = _options(png_level)
         data = ctypes.POINTER(ctypes.c_uint8)()
         size = ctypes.c_size_t()
         error = ErrorRecord()
         with self._lock:
-            ok = api.encode_image(self._live(), chosen, ctypes.byref(data), ctypes.byref(size),
-                                  ctypes.byref(error))
+            ok = api.encode_image_with_options(self._live(), chosen, ctypes.byref(options),
+                                               ctypes.byref(data), ctypes.byref(size),
+                                               ctypes.byref(error))
         if not ok:
             raise _failure(error)
         try:

@@ -133,10 +133,12 @@ def test_bad_arguments_raise_in_python(cls, call, tmp_path, monkeypatch):
 def test_enums_match_the_header():
     with open(HEADER) as stream:
         header = stream.read()
-    statuses = dict(re.findall(r"PIXPEN_(?:ERROR_)?(\w+) = (\d+)", header))
+    statuses = dict(re.findall(r"PIXPEN_(?!PNG_LEVEL_)(?:ERROR_)?(\w+) = (\d+)", header))
     formats = dict(re.findall(r"IMAGE_FORMAT_(\w+) = (\d+)", header))
+    levels = dict(re.findall(r"PIXPEN_PNG_LEVEL_(\w+) = (\d+)", header))
     assert {s.name: s.value for s in Status} == {k: int(v) for k, v in statuses.items()}
     assert {f.name: f.value for f in pixpen.Format} == {k: int(v) for k, v in formats.items()}
+    assert {v.name: v.value for v in pixpen.PngLevel} == {k: int(v) for k, v in levels.items()}
     version = tuple(int(n) for n in re.findall(r"PIXPEN_VERSION_\w+ (\d+)", header))
     assert pixpen.library_version == version
     assert pixpen.__version__ == pixpen.package_version == "%d.%d.%d" % version

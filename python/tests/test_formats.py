@@ -17,6 +17,9 @@ WRITTEN = [
     (".ppm", {"ascii": True}, ("ppm",), b"P3"),
     (".img", {"format": "p3"}, ("ppm",), b"P3"),
     pytest.param(".png", {}, ("png",), b"\x89PNG\r\n\x1a\n", marks=needs_png),
+    pytest.param(".png", {"png_level": "fastest"}, ("png",), b"\x89PNG", marks=needs_png),
+    pytest.param(".png", {"png_level": pixpen.PngLevel.SMALLEST}, ("png",), b"\x89PNG",
+                 marks=needs_png),
 ]
 
 
@@ -36,12 +39,23 @@ def test_save_picks_the_format_and_reads_back(image, tmp_path, suffix, options, 
     data = path.read_bytes()
     assert data.startswith(magic)
     ascii = options.get("ascii", False) or options.get("format") == "p3"
-    assert data == image.encode(*encoding, ascii=ascii and encoding[0] == "ppm")
+    assert data == image.encode(*encoding, ascii=ascii and encoding[0] == "ppm",
+                                png_level=options.get("png_level", "default"))
     with _decoded(data, suffix) as back:
         assert back.size == image.size and back.tobytes() == image.tobytes()
-    if magic != b"\x89PNG\r\n\x1a\n":
+    if not magic.startswith(b"\x89PNG"):
         with pixpen.open(kind(path)) as back:
             assert back.tobytes() == image.tobytes()
+
+
+@pytest.mark.parametrize("level, error", [("tiny", ValueError), (7, pixpen.BadArgumentError),
+                                          (1.5, TypeError), (None, TypeError)])
+def test_unknown_png_levels_are_refused(image, tmp_path, level, error):
+    with pytest.raises(error):
+        image.encode("tga", png_level=level)
+    with pytest.raises(error):
+        image.save(tmp_path / "never.png", png_level=level)
+    assert not (tmp_path / "never.png").exists()
 
 
 @pytest.mark.parametrize("wrap", [bytes, bytearray, memoryview, lambda d: memoryview(d)[::1],

@@ -60,9 +60,12 @@ C_TYPES = {
     "const void *": ctypes.c_void_p,
     "const char *": ctypes.c_char_p,
     "Color": pixpen._native.ColorRecord,
+    "const PixpenPoint *": ctypes.POINTER(pixpen._native.PointRecord),
     "Image": pixpen._native.Handle,
     "ImageFormat": ctypes.c_int,
     "PixpenError *": ctypes.POINTER(pixpen._native.ErrorRecord),
+    "const PixpenEncodeOptions *": ctypes.POINTER(pixpen._native.EncodeOptionsRecord),
+    "const PixpenPoint *": ctypes.POINTER(pixpen._native.PointRecord),
 }
 
 

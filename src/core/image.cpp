@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdlib>
 
+#include "core/pixel_memory.hpp"
 #include "pixpen.h"
 
 // The record is part of the ABI: callers in other languages declare it
@@ -27,6 +28,19 @@ static_assert(sizeof(ImageRecord) == 28);
 #endif
 static_assert(sizeof(PixpenStatus) == sizeof(int), "bindings declare the status as an int");
 
+namespace {
+
+// What create_image hands out: the public record first, so that a handle
+// points at both, then how its pixels must be given back. Keeping this out of
+// the record leaves its layout alone and survives a caller editing its sizes.
+struct OwnedImage {
+    ImageRecord record;
+    pixpen::detail::PixelBlock block;
+};
+static_assert(offsetof(OwnedImage, record) == 0);
+
+} // namespace
+
 extern "C" {
 
 PIXPEN_API extern const Color WHITE = {255, 255, 255};
@@ -36,18 +50,18 @@ PIXPEN_API Image create_image(int width, int height) {
     if (!count) {
         return nullptr;
     }
-    auto *image = static_cast<Image>(std::calloc(1, sizeof(ImageRecord)));
-    if (image == nullptr) {
+    auto *owned = static_cast<OwnedImage *>(std::calloc(1, sizeof(OwnedImage)));
+    if (owned == nullptr) {
         return nullptr;
     }
-    // calloc(0) may legally return NULL; ask for one byte so an empty image
-    // is never mistaken for a failed allocation.
     const std::size_t bytes = static_cast<std::size_t>(*count) * sizeof(Color);
-    image->pixels = static_cast<Color *>(std::calloc(bytes == 0 ? 1 : bytes, 1));
-    if (image->pixels == nullptr) {
-        std::free(image);
+    owned->block = pixpen::detail::allocate_zeroed_pixels(bytes);
+    if (owned->block.pixels == nullptr) {
+        std::free(owned);
         return nullptr;
     }
+    Image image = &owned->record;
+    image->pixels = static_cast<Color *>(owned->block.pixels);
     image->width = width;
     image->height = height;
     image->turtle_x = width / 2;
@@ -62,8 +76,9 @@ PIXPEN_API void destroy_image(Image image) {
     if (image == nullptr) {
         return;
     }
-    std::free(image->pixels);
-    std::free(image);
+    auto *owned = reinterpret_cast<OwnedImage *>(image);
+    pixpen::detail::release_pixels(owned->block);
+    std::free(owned);
 }
 
 } // extern "C"

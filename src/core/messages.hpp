@@ -60,6 +60,7 @@ enum class Refusal : unsigned char {
     tga_too_large,
     png_empty,
     png_not_built,
+    png_level,
 };
 
 struct Message {
@@ -129,6 +130,8 @@ inline constexpr std::array kMessages = {
             "PNG cannot hold an empty image, width and height must be > 0"},
     Message{Refusal::png_not_built, PIXPEN_ERROR_UNSUPPORTED_FORMAT,
             "PNG writing not built in, rebuild with libdeflate or zlib installed"},
+    Message{Refusal::png_level, PIXPEN_ERROR_BAD_ARGUMENT,
+            "Unknown PNG level, must be default, fastest or smallest"},
 };
 
 // The table is indexed by Refusal; a row out of place fails the build.

@@ -16,6 +16,12 @@
 
 namespace pixpen::detail {
 
+// What a caller chose for encoding (PixpenEncodeOptions, read and checked);
+// each encoder takes what concerns its format.
+struct EncodeChoices {
+    PixpenPngLevel png_level = PIXPEN_PNG_LEVEL_DEFAULT;
+};
+
 // ---- the formats' own code, one codec file each --------------------------------
 
 // Decoders: a new image, or NULL with `error` filled.
@@ -26,9 +32,11 @@ namespace pixpen::detail {
 // Encoders for an image that the format's row accepts. false when they fail:
 // `error` says why when the encoder itself refused or ran out of memory, and
 // is left alone when the sink failed (the sink knows why).
-bool tga_encode(::Image image, ByteWriter &out, PixpenError &error);
-bool ppm_encode_ascii(::Image image, ByteWriter &out, PixpenError &error);
-bool ppm_encode_binary(::Image image, ByteWriter &out, PixpenError &error);
+bool tga_encode(::Image image, const EncodeChoices &choices, ByteWriter &out, PixpenError &error);
+bool ppm_encode_ascii(::Image image, const EncodeChoices &choices, ByteWriter &out,
+                      PixpenError &error);
+bool ppm_encode_binary(::Image image, const EncodeChoices &choices, ByteWriter &out,
+                       PixpenError &error);
 
 // Bytes a memory sink should start with: the most the encoder produces.
 std::uint64_t tga_encoded_bound(::Image image);
@@ -56,7 +64,8 @@ struct Codec {
     std::optional<Refusal> refuses_empty{};
     // The refusal when this build cannot write the format; nullptr: always can.
     std::optional<Refusal> (*unavailable)() noexcept = nullptr;
-    bool (*encode)(::Image image, ByteWriter &out, PixpenError &error) = nullptr;
+    bool (*encode)(::Image image, const EncodeChoices &choices, ByteWriter &out,
+                   PixpenError &error) = nullptr;
     // The bytes a memory sink starts with; nullptr: unknown, memory grows.
     std::uint64_t (*encoded_bound)(::Image image) = nullptr;
     // Encoded into memory before the file is opened: the encoder allocates as
@@ -78,8 +87,15 @@ bool check_writable(::Image image, const Codec &codec, PixpenError &error) noexc
 // Recognises the format from the first bytes, and decodes.
 ::Image detect_and_decode(ByteReader &in, PixpenError &error);
 
+// The choices `options` ask for (NULL: the defaults); refused when they hold
+// a value no choice has. A caller's struct shorter than ours leaves the
+// fields it does not have at their defaults.
+bool read_choices(const PixpenEncodeOptions *options, EncodeChoices &choices,
+                  PixpenError &error) noexcept;
+
 // Writes a checked image to `filename`; a refused one never truncates it.
-bool write_checked(const char *filename, ::Image image, const Codec &codec, PixpenError &error);
+bool write_checked(const char *filename, ::Image image, const Codec &codec,
+                   const EncodeChoices &choices, PixpenError &error);
 
 // Opens `filename` and decodes it; a failed open reports the system's reason.
 template <class Decode>

@@ -5,6 +5,7 @@
 // its row of the codec table.
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -22,6 +23,7 @@ using pixpen::detail::ByteReader;
 using pixpen::detail::ByteWriter;
 using pixpen::detail::Codec;
 using pixpen::detail::codec_of;
+using pixpen::detail::EncodeChoices;
 using pixpen::detail::File;
 using pixpen::detail::Refusal;
 using pixpen::detail::refuse;
@@ -44,10 +46,10 @@ struct FreeBuffer {
 using Buffer = std::unique_ptr<std::uint8_t, FreeBuffer>;
 
 // An encoder that fails without a word was failed by its memory sink.
-bool encode_to_memory(Image image, const Codec &codec, Buffer &data, std::size_t &size,
-                      PixpenError &error) {
+bool encode_to_memory(Image image, const Codec &codec, const EncodeChoices &choices, Buffer &data,
+                      std::size_t &size, PixpenError &error) {
     ByteWriter out(codec.encoded_bound != nullptr ? codec.encoded_bound(image) : 0);
-    if (!out.ready() || !codec.encode(image, out, error)) {
+    if (!out.ready() || !codec.encode(image, choices, out, error)) {
         if (error.status == PIXPEN_OK) {
             refuse(error, Refusal::out_of_memory);
         }
@@ -68,10 +70,11 @@ bool open_failed(File &file, PixpenError &error) {
 
 // The whole encoding first, so that a failure before the first byte keeps
 // the old file.
-bool write_staged(const char *filename, Image image, const Codec &codec, PixpenError &error) {
+bool write_staged(const char *filename, Image image, const Codec &codec,
+                  const EncodeChoices &choices, PixpenError &error) {
     Buffer bytes;
     std::size_t size = 0;
-    if (!encode_to_memory(image, codec, bytes, size, error)) {
+    if (!encode_to_memory(image, codec, choices, bytes, size, error)) {
         return false;
     }
     File file(filename, "wb");
@@ -82,7 +85,8 @@ bool write_staged(const char *filename, Image image, const Codec &codec, PixpenE
     return written && file.close() ? true : write_failed(file, error);
 }
 
-bool write_streamed(const char *filename, Image image, const Codec &codec, PixpenError &error) {
+bool write_streamed(const char *filename, Image image, const Codec &codec,
+                    const EncodeChoices &choices, PixpenError &error) {
     File file(filename, "wb");
     if (!file) {
         return open_failed(file, error);
@@ -91,7 +95,7 @@ bool write_streamed(const char *filename, Image image, const Codec &codec, Pixpe
     if (!out.ready()) {
         return refuse(error, Refusal::out_of_memory);
     }
-    if (!codec.encode(image, out, error)) {
+    if (!codec.encode(image, choices, out, error)) {
         if (error.status == PIXPEN_OK) {
             write_failed(file, error);
         }
@@ -103,7 +107,8 @@ bool write_streamed(const char *filename, Image image, const Codec &codec, Pixpe
 // The classic writers: the same path, and nothing but the result.
 bool write_quietly(const char *filename, Image image, ImageFormat format) {
     PixpenError ignored{};
-    return pixpen::detail::write_checked(filename, image, *codec_of(format), ignored);
+    return pixpen::detail::write_checked(filename, image, *codec_of(format), EncodeChoices{},
+                                         ignored);
 }
 
 } // namespace
@@ -125,13 +130,31 @@ Image detect_and_decode(ByteReader &in, PixpenError &error) {
     return codec->decode(in, error);
 }
 
-bool write_checked(const char *filename, Image image, const Codec &codec, PixpenError &error) {
+bool read_choices(const PixpenEncodeOptions *options, EncodeChoices &choices,
+                  PixpenError &error) noexcept {
+    choices = EncodeChoices{};
+    if (options == nullptr) {
+        return true;
+    }
+    if (options->size >= offsetof(PixpenEncodeOptions, png_level) + sizeof options->png_level) {
+        const int level = options->png_level;
+        if (level != PIXPEN_PNG_LEVEL_DEFAULT && level != PIXPEN_PNG_LEVEL_FASTEST &&
+            level != PIXPEN_PNG_LEVEL_SMALLEST) {
+            return refuse(error, Refusal::png_level);
+        }
+        choices.png_level = static_cast<PixpenPngLevel>(level);
+    }
+    return true;
+}
+
+bool write_checked(const char *filename, Image image, const Codec &codec,
+                   const EncodeChoices &choices, PixpenError &error) {
     // Checked before opening, so a refused image never truncates the file.
     if (!check_writable(image, codec, error)) {
         return false;
     }
-    return codec.staged ? write_staged(filename, image, codec, error)
-                        : write_streamed(filename, image, codec, error);
+    return codec.staged ? write_staged(filename, image, codec, choices, error)
+                        : write_streamed(filename, image, codec, choices, error);
 }
 
 } // namespace pixpen::detail
@@ -165,6 +188,11 @@ PIXPEN_API Image decode_png(const void *data, size_t size, PixpenError *error) {
 
 PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat format,
                             PixpenError *error) {
+    return write_image_with_options(filename, image, format, nullptr, error);
+}
+
+PIXPEN_API bool write_image_with_options(const char *filename, Image image, ImageFormat format,
+                                         const PixpenEncodeOptions *options, PixpenError *error) {
     Report report(error);
     if (filename == nullptr) {
         return refuse(*report, Refusal::null_file_name);
@@ -174,11 +202,19 @@ PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat forma
         return image == nullptr ? refuse(*report, Refusal::null_image)
                                 : refuse(*report, Refusal::unknown_format);
     }
-    return pixpen::detail::write_checked(filename, image, *codec, *report);
+    EncodeChoices choices;
+    return pixpen::detail::read_choices(options, choices, *report) &&
+           pixpen::detail::write_checked(filename, image, *codec, choices, *report);
 }
 
 PIXPEN_API bool encode_image(Image image, ImageFormat format, uint8_t **data, size_t *size,
                              PixpenError *error) {
+    return encode_image_with_options(image, format, nullptr, data, size, error);
+}
+
+PIXPEN_API bool encode_image_with_options(Image image, ImageFormat format,
+                                          const PixpenEncodeOptions *options, uint8_t **data,
+                                          size_t *size, PixpenError *error) {
     Report report(error);
     // Whichever output is given reads "nothing" on every failure.
     if (data != nullptr) {
@@ -195,9 +231,11 @@ PIXPEN_API bool encode_image(Image image, ImageFormat format, uint8_t **data, si
         return image == nullptr ? refuse(*report, Refusal::null_image)
                                 : refuse(*report, Refusal::unknown_format);
     }
+    EncodeChoices choices;
     Buffer bytes;
-    if (!pixpen::detail::check_writable(image, *codec, *report) ||
-        !encode_to_memory(image, *codec, bytes, *size, *report)) {
+    if (!pixpen::detail::read_choices(options, choices, *report) ||
+        !pixpen::detail::check_writable(image, *codec, *report) ||
+        !encode_to_memory(image, *codec, choices, bytes, *size, *report)) {
         return false;
     }
     *data = bytes.release();

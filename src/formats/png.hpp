@@ -8,12 +8,14 @@
 namespace pixpen::detail {
 
 class ByteWriter;
+struct EncodeChoices;
 
 // The whole PNG file for `image`, through `out`. `image` is non-NULL, has 1 <= width,
 // 1 <= height and a pixel count that fits int32 (the caller checks that). On failure returns
 // false, with `error` filled when the encoder itself failed (out of memory, or built without a
 // compression library) and left alone when the sink did.
-bool png_encode(::Image image, ByteWriter &out, PixpenError &error) noexcept;
+bool png_encode(::Image image, const EncodeChoices &choices, ByteWriter &out,
+                PixpenError &error) noexcept;
 
 // ---- the knobs behind encode_png, for the tuning measurements and the tests ----
 
@@ -35,6 +37,10 @@ struct PngTuning {
 
 // What encode_png uses.
 PngTuning default_png_tuning() noexcept;
+
+// The settings behind each level callers can choose; PIXPEN_PNG_LEVEL_DEFAULT
+// gives default_png_tuning(). `level` is one of the three.
+PngTuning png_tuning_for(PixpenPngLevel level) noexcept;
 
 // Which compression library this build uses: "libdeflate", "zlib" or "" (none).
 const char *png_compressor_name() noexcept;

@@ -112,11 +112,11 @@ std::uint64_t ppm_encoded_bound(Image image, std::uint64_t per_pixel) {
 
 } // namespace
 
-bool ppm_encode_ascii(Image image, ByteWriter &out, PixpenError &) {
+bool ppm_encode_ascii(Image image, const EncodeChoices &, ByteWriter &out, PixpenError &) {
     return ppm_encode(image, true, out);
 }
 
-bool ppm_encode_binary(Image image, ByteWriter &out, PixpenError &) {
+bool ppm_encode_binary(Image image, const EncodeChoices &, ByteWriter &out, PixpenError &) {
     return ppm_encode(image, false, out);
 }
 

@@ -181,7 +181,7 @@ std::uint64_t tga_encoded_bound(Image image) {
     return kHeaderSize + std::uint64_t{pixels_of(image)} * sizeof(Color);
 }
 
-bool tga_encode(Image image, ByteWriter &out, PixpenError &) {
+bool tga_encode(Image image, const EncodeChoices &, ByteWriter &out, PixpenError &) {
     TargaHeader header;
     header.width = static_cast<std::uint16_t>(image->width);
     header.height = static_cast<std::uint16_t>(image->height);

@@ -254,8 +254,22 @@ constexpr std::optional<LineSegment> clip_line_with(std::int64_t x0, std::int64_
     return segment;
 }
 
+// With every end within +-2^29 each difference is below 2^30 and every product
+// above below 2^62 (the steps and offsets that reach them are bounded by the
+// differences once the early return has passed), so 64 bits give the same
+// segment. That covers all but absurd lines, and spares 32-bit and
+// WebAssembly targets the 128-bit division they do in software, which costs
+// more than a short line's pixels.
+constexpr std::int64_t kNarrowLineLimit = std::int64_t{1} << 29;
+
 constexpr std::optional<LineSegment> clip_line(std::int64_t x0, std::int64_t y0, std::int64_t x1,
                                                std::int64_t y1, const ClipRect &clip) {
+    const auto narrow = [](std::int64_t v) {
+        return v > -kNarrowLineLimit && v < kNarrowLineLimit;
+    };
+    if (narrow(x0) && narrow(y0) && narrow(x1) && narrow(y1)) {
+        return clip_line_with<std::int64_t>(x0, y0, x1, y1, clip);
+    }
     return clip_line_with<wide_int>(x0, y0, x1, y1, clip);
 }
 

@@ -21,9 +21,11 @@ std::uint8_t *bytes_of(Image image) {
     return reinterpret_cast<std::uint8_t *>(image->pixels);
 }
 
+#if defined(__SSE2__)
 // Past this size a fill streams around the cache, as memset does: the bytes
 // would not fit in it anyway, and the stores then skip reading every line in.
 constexpr std::size_t kStreamingFill = std::size_t{8} << 20;
+#endif
 
 void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
     const std::uint8_t channel[3] = {color.r, color.g, color.b};

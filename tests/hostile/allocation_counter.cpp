@@ -1,6 +1,9 @@
 #include "allocation_counter.hpp"
 
+#include <dlfcn.h>
 #include <malloc.h>
+#include <sys/mman.h>
+#include <sys/types.h>
 
 #include <cstddef>
 
@@ -82,6 +85,35 @@ int posix_memalign(void **out, std::size_t alignment, std::size_t size) {
 void free(void *pointer) {
     released(pointer);
     __libc_free(pointer);
+}
+
+// Large images are mapped on their own: count anonymous mappings as heap
+// bytes too, so that a huge declared size cannot slip past the counter.
+void *mmap(void *address, std::size_t length, int protection, int flags, int fd, off_t offset) {
+    using Mmap = void *(*)(void *, std::size_t, int, int, int, off_t);
+#if defined(_FILE_OFFSET_BITS) && _FILE_OFFSET_BITS == 64 && !defined(__LP64__)
+    // The header renames this definition to mmap64 on such builds.
+    static const auto next = reinterpret_cast<Mmap>(dlsym(RTLD_NEXT, "mmap64"));
+#else
+    static const auto next = reinterpret_cast<Mmap>(dlsym(RTLD_NEXT, "mmap"));
+#endif
+    void *pointer = next(address, length, protection, flags, fd, offset);
+    if (armed && pointer != MAP_FAILED && (flags & MAP_ANONYMOUS) != 0) {
+        seen = true;
+        live += static_cast<long long>(length);
+        peak = live > peak ? live : peak;
+    }
+    return pointer;
+}
+
+int munmap(void *address, std::size_t length) {
+    using Munmap = int (*)(void *, std::size_t);
+    static const auto next = reinterpret_cast<Munmap>(dlsym(RTLD_NEXT, "munmap"));
+    const int result = next(address, length);
+    if (armed && result == 0) {
+        live -= static_cast<long long>(length);
+    }
+    return result;
 }
 
 } // extern "C"

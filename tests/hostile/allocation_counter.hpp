@@ -2,7 +2,8 @@
 
 // Counts the heap bytes the process holds while armed: every malloc, calloc,
 // realloc and free of the test binary and of the libraries it loads (the
-// reader's own buffers, the FILE and its buffer, the image) goes through it.
+// reader's own buffers, the FILE and its buffer, the image) goes through it,
+// and so do the anonymous mappings that large images get.
 
 #include <cstddef>
 

@@ -1,0 +1,236 @@
+// Polygons: the outline is the line walk along every edge, the closing one
+// included; the fill adds every pixel whose centre is inside by the even-odd
+// rule or lies on an edge.
+//
+// The fill is a scanline sweep. An edge that is not horizontal crosses the
+// rows y with y_low <= y < y_high (half-open, so a vertex shared by two edges
+// counts once or twice, exactly as the even-odd rule wants). In each row the
+// crossings, sorted, pair up into closed runs [ceil(c1), floor(c2)], ...:
+// closed because a centre exactly on a crossing lies on an edge. Centres on a
+// horizontal edge or on the top vertex of an edge are on the outline, which
+// is drawn anyway.
+//
+// Crossings are kept as floor plus a remainder so that they step from row to
+// row by addition; two crossings with the same floor are ordered only by
+// whether they are whole, which is all the runs' ends depend on.
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <vector>
+
+#include "pixpen.h"
+#include "raster/span.hpp"
+
+namespace {
+
+using pixpen::detail::SpanPainter;
+using pixpen::detail::wide_int;
+
+struct Edge {
+    std::int64_t y_first, y_last; // rows the edge crosses, clipped to the image
+    std::int64_t floor_x;         // crossing = floor_x + remainder / dy in the current row
+    std::int64_t remainder;       // in [0, dy)
+    std::int64_t dy;              // > 0
+    std::int64_t step_floor;      // (x1 - x0) / dy, floored, added every row
+    std::int64_t step_remainder;  // and the rest, in [0, dy)
+};
+
+// Key that orders crossings by value as far as the runs need: 2 * floor, plus
+// one when the crossing is not whole.
+std::int64_t crossing_key(const Edge &edge) {
+    return 2 * edge.floor_x + (edge.remainder != 0 ? 1 : 0);
+}
+
+// Sets the edge's crossing for row y; `low` is its upper end on screen.
+void place(Edge &edge, PixpenPoint low, PixpenPoint high, std::int64_t y) {
+    const std::int64_t dx = std::int64_t{high.x} - low.x;
+    // x(y) = low.x + (y - low.y) * dx / dy, whose numerator can exceed 64 bits.
+    const wide_int numerator = wide_int(y - low.y) * dx;
+    const wide_int whole = pixpen::detail::line_detail::floor_div(numerator, wide_int(edge.dy));
+    edge.floor_x = low.x + static_cast<std::int64_t>(whole);
+    edge.remainder = static_cast<std::int64_t>(numerator - whole * edge.dy);
+}
+
+// The edge from a to b, ready at its first visible row, or nothing when it
+// is horizontal or misses the visible rows.
+bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
+    if (a.y == b.y) {
+        return false;
+    }
+    if (a.y > b.y) {
+        std::swap(a, b);
+    }
+    edge.y_first = std::max<std::int64_t>(a.y, 0);
+    edge.y_last = std::min<std::int64_t>(std::int64_t{b.y} - 1, height - 1);
+    if (edge.y_first > edge.y_last) {
+        return false;
+    }
+    edge.dy = std::int64_t{b.y} - a.y;
+    const std::int64_t dx = std::int64_t{b.x} - a.x;
+    edge.step_floor = pixpen::detail::line_detail::floor_div(dx, edge.dy);
+    edge.step_remainder = dx - edge.step_floor * edge.dy;
+    place(edge, a, b, edge.y_first);
+    return true;
+}
+
+void advance(Edge &edge) {
+    edge.floor_x += edge.step_floor;
+    edge.remainder += edge.step_remainder;
+    if (edge.remainder >= edge.dy) {
+        edge.remainder -= edge.dy;
+        ++edge.floor_x;
+    }
+}
+
+// Drops the edges whose last row is y and moves the rest to row y + 1.
+void retire_and_advance(std::vector<Edge> &active, std::int64_t y) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < active.size(); ++i) {
+        if (active[i].y_last != y) {
+            active[kept] = active[i];
+            advance(active[kept]);
+            ++kept;
+        }
+    }
+    active.resize(kept);
+}
+
+// Paints row y from crossing keys sorted ascending.
+void paint_pairs(const SpanPainter &painter, std::int64_t y, const std::int64_t *keys,
+                 std::size_t count) {
+    for (std::size_t i = 0; i + 1 < count; i += 2) {
+        const std::int64_t first = (keys[i] + 1) >> 1; // ceil of the crossing
+        const std::int64_t last = keys[i + 1] >> 1;    // floor of the crossing
+        painter.run(y, first, last);
+    }
+}
+
+void fill_scanlines(const SpanPainter &painter, const PixpenPoint *points, std::size_t count) {
+    std::vector<Edge> edges;
+    edges.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        Edge edge;
+        if (make_edge(points[i], points[(i + 1) % count], painter.height(), edge)) {
+            edges.push_back(edge);
+        }
+    }
+    // Sorting through plain pointers keeps the library's symbol table free of
+    // the standard library's iterator comparison helpers.
+    std::sort(edges.data(), edges.data() + edges.size(),
+              [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
+    std::vector<Edge> active;
+    std::vector<std::int64_t> keys;
+    std::size_t next = 0;
+    const std::int64_t y_end = edges.empty() ? 0 : painter.height();
+    for (std::int64_t y = edges.empty() ? 0 : edges.front().y_first; y < y_end; ++y) {
+        while (next < edges.size() && edges[next].y_first == y) {
+            active.push_back(edges[next++]);
+        }
+        if (active.empty()) {
+            if (next == edges.size()) {
+                break;
+            }
+            y = edges[next].y_first - 1; // jump over rows no edge crosses
+            continue;
+        }
+        keys.clear();
+        for (const Edge &edge : active) {
+            keys.push_back(crossing_key(edge));
+        }
+        std::sort(keys.data(), keys.data() + keys.size());
+        paint_pairs(painter, y, keys.data(), keys.size());
+        retire_and_advance(active, y);
+    }
+}
+
+// The crossing key of edge i in row y, if the edge crosses that row.
+bool key_in_row(const PixpenPoint *points, std::size_t count, std::size_t i, std::int64_t y,
+                std::int64_t height, std::int64_t &key) {
+    PixpenPoint a = points[i];
+    PixpenPoint b = points[(i + 1) % count];
+    Edge edge;
+    if (!make_edge(a, b, height, edge) || y < edge.y_first || y > edge.y_last) {
+        return false;
+    }
+    if (a.y > b.y) {
+        std::swap(a, b);
+    }
+    place(edge, a, b, y);
+    key = crossing_key(edge);
+    return true;
+}
+
+// Without memory for the edge table: the same runs, from the crossings of
+// each row visited in ascending order, one pass over all edges per distinct
+// crossing. Slow, but it allocates nothing.
+void fill_scanlines_slowly(const SpanPainter &painter, const PixpenPoint *points,
+                           std::size_t count) {
+    for (std::int64_t y = 0; y < painter.height(); ++y) {
+        std::int64_t previous = INT64_MIN;
+        std::size_t seen = 0; // crossings passed so far in this row
+        std::int64_t opening = 0;
+        for (;;) {
+            std::int64_t smallest = INT64_MAX;
+            std::size_t copies = 0;
+            for (std::size_t i = 0; i < count; ++i) {
+                std::int64_t key = 0;
+                if (!key_in_row(points, count, i, y, painter.height(), key) || key <= previous) {
+                    continue;
+                }
+                if (key < smallest) {
+                    smallest = key;
+                    copies = 0;
+                }
+                copies += key == smallest ? 1 : 0;
+            }
+            if (copies == 0) {
+                break;
+            }
+            for (; copies > 0; --copies, ++seen) {
+                if (seen % 2 == 0) {
+                    opening = smallest;
+                } else {
+                    const std::int64_t pair[2] = {opening, smallest};
+                    paint_pairs(painter, y, pair, 2);
+                }
+            }
+            previous = smallest;
+        }
+    }
+}
+
+void draw_outline(Image image, const PixpenPoint *points, std::size_t count, Color color) {
+    for (std::size_t i = 0; i < count; ++i) {
+        const PixpenPoint a = points[i];
+        const PixpenPoint b = points[(i + 1) % count];
+        do_line(image, a.x, a.y, b.x, b.y, color);
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+PIXPEN_API void do_polygon(Image image, const PixpenPoint *points, size_t count, Color color) {
+    if (points == nullptr || count == 0 || pixpen::detail::pixels_of(image) == 0) {
+        return;
+    }
+    draw_outline(image, points, count, color);
+}
+
+PIXPEN_API void do_fill_polygon(Image image, const PixpenPoint *points, size_t count, Color color) {
+    const SpanPainter painter(image, color);
+    if (points == nullptr || count == 0 || painter.empty()) {
+        return;
+    }
+    try {
+        fill_scanlines(painter, points, count);
+    } catch (const std::bad_alloc &) {
+        fill_scanlines_slowly(painter, points, count);
+    }
+    draw_outline(image, points, count, color);
+}
+
+} // extern "C"
