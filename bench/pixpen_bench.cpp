@@ -1145,6 +1145,8 @@ void bench_png_read(benchmark::State &state, PngSource source, const std::string
             png_note(std::string("input: ") + png_source_name(source), file.size()));
     }
     unlink(png.c_str());
+}
+
 // ---- first touches and peers at 4096 x 4096 ------------------------------------------
 
 // Memory written once, so that its pages are already backed.
