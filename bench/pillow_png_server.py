@@ -6,7 +6,12 @@ SIZE" when done:
                    level); SIZE is OUT's size. Each PPM is decoded once.
   lines SIDE LIST  draws each line "x0 y0 x1 y1" of the file LIST with
                    ImageDraw.line on a SIDE x SIDE picture kept between
-                   requests; SIZE is the number of lines."""
+                   requests; SIZE is the number of lines.
+  PNG decode -     opens the PNG and converts it to RGB, as a Pillow user
+                   reads one; SIZE is 1.
+
+LEVEL may also be "palette": an adaptive palette, which holds every colour
+of a picture with at most 256."""
 import os
 import sys
 
@@ -35,11 +40,20 @@ for request in sys.stdin:
         sys.stdout.write("ok %d\n" % draw_lines(int(second), third))
         sys.stdout.flush()
         continue
+    if second == "decode":
+        with Image.open(first) as im:
+            im.convert("RGB")
+        sys.stdout.write("ok 1\n")
+        sys.stdout.flush()
+        continue
     ppm, level, out = first, second, third
     if ppm not in images:
         with Image.open(ppm) as im:
             images[ppm] = im.convert("RGB")
-    options = {} if level == "default" else {"compress_level": int(level)}
-    images[ppm].save(out, "PNG", **options)
+    if level == "palette":
+        images[ppm].convert("P", palette=Image.Palette.ADAPTIVE).save(out, "PNG")
+    else:
+        options = {} if level == "default" else {"compress_level": int(level)}
+        images[ppm].save(out, "PNG", **options)
     sys.stdout.write("ok %d\n" % os.path.getsize(out))
     sys.stdout.flush()

@@ -36,6 +36,13 @@
 #include "png_scenes.hpp"
 #include "raster/line_walk.hpp"
 
+#if defined(PIXPEN_BENCH_SPNG)
+#include <spng.h>
+#endif
+#if defined(PIXPEN_BENCH_STB)
+#include <stb_image.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -982,6 +989,164 @@ void bench_png(benchmark::State &state, PngScene scene, const std::string &peer,
     unlink(theirs.c_str());
 }
 
+// ---- PNG reading against the other decoders ---------------------------------------
+
+enum class PngSource { pixpen_line_art, pixpen_noise, pillow_truecolour, pillow_palette };
+
+const char *png_source_name(PngSource source) {
+    switch (source) {
+    case PngSource::pixpen_line_art:
+        return "line art by pixpen";
+    case PngSource::pixpen_noise:
+        return "noise by pixpen";
+    case PngSource::pillow_truecolour:
+        return "gradient by Pillow (truecolour)";
+    case PngSource::pillow_palette:
+        return "line art by Pillow (palette)";
+    }
+    return "";
+}
+
+// Writes the file a row decodes; false when its writer is missing.
+bool write_png_source(PngSource source, const fs::path &png, std::vector<std::uint8_t> &pixels) {
+    constexpr int kSide = 4096;
+    auto picture = source == PngSource::pixpen_noise        ? png_scenes::noise(kSide)
+                   : source == PngSource::pillow_truecolour ? png_scenes::gradient(kSide)
+                                                            : png_scenes::line_art(kSide);
+    const auto *bytes = reinterpret_cast<const std::uint8_t *>(picture->pixels);
+    pixels.assign(bytes, bytes + byte_size(picture.get()));
+    if (source == PngSource::pixpen_line_art || source == PngSource::pixpen_noise) {
+        return write_png(png.c_str(), picture.get());
+    }
+    static PillowServer pillow;
+    // One name per picture: the server keeps each PPM it has read.
+    const fs::path ppm = g_dir / ("png_read_" + std::to_string(static_cast<int>(source)) + ".ppm");
+    const bool written =
+        write_ppm(ppm.c_str(), picture.get(), false) &&
+        pillow.save(ppm, source == PngSource::pillow_palette ? "palette" : "default", png) > 0;
+    unlink(ppm.c_str());
+    return written;
+}
+
+std::vector<std::uint8_t> file_bytes(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A peer's decode of the file into RGB, with its name and goal; no `run`
+// when the peer is not available here.
+struct PngPeer {
+    std::string name;
+    Timed timed;
+    double goal = 0;
+};
+
+#if defined(PIXPEN_BENCH_SPNG)
+// libspng's own decode into a buffer the caller allocated.
+bool spng_decode_into(const std::vector<std::uint8_t> &file, std::uint8_t *out, std::size_t size) {
+    spng_ctx *ctx = spng_ctx_new(0);
+    const bool ok = ctx != nullptr && spng_set_png_buffer(ctx, file.data(), file.size()) == 0 &&
+                    spng_decode_image(ctx, out, size, SPNG_FMT_RGB8, 0) == 0;
+    spng_ctx_free(ctx);
+    return ok;
+}
+#endif
+
+PngPeer png_peer(const std::string &peer, const fs::path &png,
+                 const std::vector<std::uint8_t> &file, std::vector<std::uint8_t> &scratch,
+                 PageBuffer &fresh, bool &ok) {
+    const std::size_t size = scratch.size();
+    if (peer == "libspng") {
+#if defined(PIXPEN_BENCH_SPNG)
+        // Mapped before the timed decode and untouched, as a caller's malloc
+        // of a large block gives it: the goal's baseline.
+        return {"libspng decode into a preallocated buffer",
+                {[&fresh, size] { fresh = PageBuffer(map_fresh(size), PageDeleter{size}); },
+                 [&, size] { ok = spng_decode_into(file, fresh.get(), size) && ok; },
+                 [&fresh] { fresh.reset(); }},
+                1.15};
+    } else if (peer == "libspng_touched") {
+        // Memory it has decoded into before: no page faults at all.
+        return {"libspng decode into a touched buffer",
+                {nullptr, [&, size] { ok = spng_decode_into(file, scratch.data(), size) && ok; },
+                 nullptr},
+                0};
+#endif
+    } else if (peer == "stb_image") {
+#if defined(PIXPEN_BENCH_STB)
+        return {"stb_image from memory",
+                {nullptr,
+                 [&] {
+                     int w = 0, h = 0, n = 0;
+                     stbi_uc *rgb = stbi_load_from_memory(
+                         file.data(), static_cast<int>(file.size()), &w, &h, &n, 3);
+                     ok = rgb != nullptr && ok;
+                     stbi_image_free(rgb);
+                 },
+                 nullptr},
+                1.0};
+#endif
+    } else if (peer == "pillow") {
+        static PillowServer pillow;
+        if (pillow.save(png, "decode", "-") > 0) {
+            return {"Pillow open + convert(\"RGB\")",
+                    {nullptr, [&] { ok = pillow.save(png, "decode", "-") > 0 && ok; }, nullptr},
+                    1.0};
+        }
+    } else if (peer == "convert" && tool_exists("/usr/bin/convert")) {
+        const std::string command = "/usr/bin/convert " + png.string() + " rgb:/dev/null";
+        return {"ImageMagick convert to raw RGB",
+                {nullptr, [&, command] { ok = std::system(command.c_str()) == 0 && ok; }, nullptr},
+                1.0};
+    }
+    return {};
+}
+
+// decode_png from memory against libspng and stb_image on the same bytes, and
+// read_image of the file against Pillow and ImageMagick reading it.
+void bench_png_read(benchmark::State &state, PngSource source, const std::string &peer) {
+    const fs::path png = g_dir / "png_read.png";
+    std::vector<std::uint8_t> pixels;
+    if (!write_png_source(source, png, pixels)) {
+        state.SkipWithError("the PNG's writer is not available");
+        return;
+    }
+    const std::vector<std::uint8_t> file = file_bytes(png);
+    std::vector<std::uint8_t> scratch(pixels.size(), 1);
+    PageBuffer fresh(nullptr, PageDeleter{1});
+    bool ok = true;
+    const PngPeer base = png_peer(peer, png, file, scratch, fresh, ok);
+    if (!base.timed.run) {
+        state.SkipWithError((peer + " not available").c_str());
+        return;
+    }
+    const bool in_memory = peer != "pillow" && peer != "convert";
+    Image got = nullptr;
+    alternate(
+        state,
+        {std::string(in_memory ? "decode_png, " : "read_image PNG, ") + png_source_name(source),
+         side_name(4096), base.name, 0, 0, base.goal},
+        {nullptr,
+         [&] {
+             got = in_memory ? decode_png(file.data(), file.size(), nullptr)
+                             : read_image(png.c_str(), nullptr);
+         },
+         [&] {
+             ok = ok && got != nullptr &&
+                  std::memcmp(got->pixels, pixels.data(), pixels.size()) == 0;
+             destroy_image(got);
+         }},
+        base.timed);
+    if (!ok) {
+        die("PNG reading against " + peer);
+    }
+    if (peer == "libspng") {
+        g_png_notes.push_back(
+            png_note(std::string("input: ") + png_source_name(source), file.size()));
+    }
+    unlink(png.c_str());
+}
+
 // ---- first touches and peers at 4096 x 4096 ------------------------------------------
 
 // Memory written once, so that its pages are already backed.
@@ -1252,6 +1417,15 @@ int main(int argc, char **argv) {
     for (const char *peer : {"fwrite", "pillow"}) {
         add(std::string("png_noise/") + peer, g_rounds_large,
             [peer](benchmark::State &st) { bench_png(st, PngScene::noise, peer); });
+    }
+    // PNG reading: each file against libspng's own decode and every other reader.
+    for (PngSource source : {PngSource::pixpen_line_art, PngSource::pixpen_noise,
+                             PngSource::pillow_truecolour, PngSource::pillow_palette}) {
+        for (const char *peer : {"libspng", "libspng_touched", "stb_image", "pillow", "convert"}) {
+            add(std::string("png_read_") + std::to_string(static_cast<int>(source)) + "/" + peer,
+                g_rounds_large,
+                [source, peer](benchmark::State &st) { bench_png_read(st, source, peer); });
+        }
     }
     // The callers' other levels: "smallest" on the drawings against Pillow's
     // default (after the peers, whose files it must beat), "fastest" on noise.

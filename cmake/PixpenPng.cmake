@@ -110,3 +110,57 @@ function(pixpen_link_png target)
   endif()
   set(PIXPEN_PNG_COMPRESSOR "${_compressor}" PARENT_SCOPE)
 endfunction()
+
+# The decoder behind PNG input: libspng.
+#
+#   -DPIXPEN_PNG_READ=AUTO   libspng if found, else PNG input off (default)
+#   -DPIXPEN_PNG_READ=SPNG   libspng or a configure error
+#   -DPIXPEN_PNG_READ=OFF    no PNG input
+#
+# pixpen_link_png_reader(target) compiles the target with PIXPEN_PNG_SPNG and
+# links libspng privately; without it the library keeps the same exported
+# symbols and decoding PNG fails with PIXPEN_ERROR_UNSUPPORTED_FORMAT. It sets
+# PIXPEN_PNG_DECODER ("libspng" or "") and appends to PIXPEN_PNG_LIBRARIES in
+# the caller's scope.
+set(PIXPEN_PNG_READ "AUTO" CACHE STRING "PNG input through libspng: AUTO, SPNG or OFF")
+set_property(CACHE PIXPEN_PNG_READ PROPERTY STRINGS AUTO SPNG OFF)
+string(TOUPPER "${PIXPEN_PNG_READ}" _pixpen_png_read_choice)
+if(NOT _pixpen_png_read_choice MATCHES "^(AUTO|SPNG|OFF)$")
+  message(FATAL_ERROR "PIXPEN_PNG_READ must be AUTO, SPNG or OFF, not '${PIXPEN_PNG_READ}'")
+endif()
+
+function(pixpen_link_png_reader target)
+  set(_decoder "")
+  set(_libraries "${PIXPEN_PNG_LIBRARIES}")
+  if(NOT _pixpen_png_read_choice STREQUAL "OFF")
+    find_package(PkgConfig QUIET)
+    if(PKG_CONFIG_FOUND)
+      pkg_check_modules(PIXPEN_PC_SPNG QUIET spng)
+    endif()
+    find_path(PIXPEN_SPNG_INCLUDE_DIR spng.h HINTS ${PIXPEN_PC_SPNG_INCLUDE_DIRS})
+    find_library(PIXPEN_SPNG_LIBRARY NAMES spng spng_static HINTS ${PIXPEN_PC_SPNG_LIBRARY_DIRS})
+    mark_as_advanced(PIXPEN_SPNG_INCLUDE_DIR PIXPEN_SPNG_LIBRARY)
+    if(PIXPEN_SPNG_INCLUDE_DIR AND PIXPEN_SPNG_LIBRARY)
+      set(_decoder libspng)
+    elseif(_pixpen_png_read_choice STREQUAL "SPNG")
+      message(FATAL_ERROR "PIXPEN_PNG_READ=SPNG but libspng was not found (Debian: apt-get install libspng-dev)")
+    endif()
+  endif()
+
+  if(_decoder)
+    _pixpen_link_item(_item "${PIXPEN_SPNG_LIBRARY}")
+    target_compile_definitions(${target} PRIVATE PIXPEN_PNG_SPNG)
+    target_include_directories(${target} SYSTEM PRIVATE ${PIXPEN_SPNG_INCLUDE_DIR})
+    target_link_libraries(${target} PRIVATE ${_item})
+    message(STATUS "PNG input: libspng (${PIXPEN_SPNG_LIBRARY})")
+    list(APPEND _libraries "${_item}")
+  elseif(_pixpen_png_read_choice STREQUAL "OFF")
+    message(STATUS "PNG input: off (PIXPEN_PNG_READ=OFF); decoding PNG reports an unsupported format")
+  else()
+    message(WARNING "PNG input is DISABLED: libspng was not found. "
+                    "Install libspng-dev and configure again; "
+                    "until then decoding PNG reports an unsupported format.")
+  endif()
+  set(PIXPEN_PNG_DECODER "${_decoder}" PARENT_SCOPE)
+  set(PIXPEN_PNG_LIBRARIES "${_libraries}" PARENT_SCOPE)
+endfunction()

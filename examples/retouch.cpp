@@ -1,12 +1,14 @@
-// Reads a PPM or TGA picture, swaps its red and blue channels, frames it, and
-// writes it in the other format:
+// Reads a PPM, TGA or PNG picture, swaps its red and blue channels, frames
+// it, and writes it:
 //
 //   retouch square_spiral.ppm                -> square_spiral_retouched.tga
 //   retouch line_art_inverted.tga            -> line_art_inverted_retouched.ppm
+//   retouch dragon_curve.png                 -> dragon_curve_retouched.png
 //   retouch in.tga out.ppm
 //
-// The input's format is recognised from its content; the output's is the
-// other one, by the file name's extension (.ppm/.pnm or .tga).
+// The input's format is recognised from its content. The output's follows
+// its file name's extension (.ppm/.pnm, .tga or .png); without an output
+// name, PPM and TGA turn into each other and PNG stays PNG.
 #include <string>
 
 #include "example_support.hpp"
@@ -22,22 +24,34 @@ bool is_ppm(const std::string &name) {
     return ends_with(name, ".ppm") || ends_with(name, ".pnm");
 }
 
+std::string default_output(const std::string &input) {
+    const std::string stem = input.substr(0, input.rfind('.')) + "_retouched";
+    if (ends_with(input, ".png")) {
+        return stem + ".png";
+    }
+    return stem + (is_ppm(input) ? ".tga" : ".ppm");
+}
+
+pixpen::Format format_of(const std::string &name) {
+    if (ends_with(name, ".png")) {
+        return pixpen::Format::png;
+    }
+    return is_ppm(name) ? pixpen::Format::p6 : pixpen::Format::tga;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: %s INPUT.ppm|INPUT.tga [OUTPUT]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s INPUT.ppm|INPUT.tga|INPUT.png [OUTPUT]\n", argv[0]);
         return 2;
     }
     const std::string input = argv[1];
-    const bool from_ppm = is_ppm(input);
-    if (!from_ppm && !ends_with(input, ".tga")) {
-        std::fprintf(stderr, "%s: expected a .ppm, .pnm or .tga file name\n", input.c_str());
+    if (!is_ppm(input) && !ends_with(input, ".tga") && !ends_with(input, ".png")) {
+        std::fprintf(stderr, "%s: expected a .ppm, .pnm, .tga or .png file name\n", input.c_str());
         return 2;
     }
-    const std::string output =
-        argc == 3 ? argv[2]
-                  : input.substr(0, input.rfind('.')) + "_retouched" + (from_ppm ? ".tga" : ".ppm");
+    const std::string output = argc == 3 ? argv[2] : default_output(input);
 
     pixpen::Result<pixpen::Picture> loaded = pixpen::Picture::try_load(input);
     if (!loaded) {
@@ -57,8 +71,7 @@ int main(int argc, char **argv) {
         picture.line(inset, h - 1 - inset, inset, inset, gold);
     }
 
-    const pixpen::Result<void> written =
-        picture.try_save(output, from_ppm ? pixpen::Format::tga : pixpen::Format::p6);
+    const pixpen::Result<void> written = picture.try_save(output, format_of(output));
     if (!written) {
         std::fprintf(stderr, "could not write %s: %s\n", output.c_str(), written.error().c_str());
         return 1;

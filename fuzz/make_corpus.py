@@ -1,11 +1,16 @@
 #!/usr/bin/env python3
 """Writes the seed corpus under fuzz/corpus/: a few valid files and a few
 broken ones per reader, and a few call sequences for the drawing target.
-Run it again only to change the seeds; the files are kept in the tree."""
+Run it again only to change the seeds; the files are kept in the tree.
+The PNG seeds come from Pillow, ImageMagick and pnmtopng, one small file
+of every colour type, bit depth and interlace; a missing tool's are left out."""
 
+import io
 import os
 import random
+import shutil
 import struct
+import subprocess
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -88,6 +93,71 @@ def draw_seeds():
 
 
 SEEDS["draw_roundtrip"] = draw_seeds()
+
+
+def pnm(channels, maxval, width=5, height=3):
+    samples = [(i * 7919) % (maxval + 1) for i in range(width * height * channels)]
+    body = struct.pack(">%dH" % len(samples) if maxval > 255 else "%dB" % len(samples), *samples)
+    return b"P%d\n%d %d\n%d\n" % (6 if channels == 3 else 5, width, height, maxval) + body
+
+
+def run(command, source):
+    if shutil.which(command[0]) is None:
+        return None
+    return subprocess.run(command, input=source, capture_output=True, check=True).stdout
+
+
+def png_seeds():
+    seeds = {}
+    for depth in (1, 2, 4, 8, 16):
+        seeds["pnmtopng_grey%d" % depth] = run(["pnmtopng"], pnm(1, (1 << depth) - 1))
+    seeds["pnmtopng_rgb16_adam7_gama"] = run(["pnmtopng", "-interlace", "-gamma", "0.45"],
+                                              pnm(3, 65535))
+    seeds["pnmtopng_palette_trns"] = run(["pnmtopng", "-transparent", "=rgb:00/00/00"], pnm(3, 3))
+    for colour_type, channels in ((0, 1), (2, 3), (3, 3), (4, 1), (6, 3)):
+        for depth in (8, 16) if colour_type != 3 else (4,):
+            for interlace in ("None", "PNG"):
+                name = "magick_type%d_depth%d_%s" % (colour_type, depth, interlace.lower())
+                options = ["-define", "png:exclude-chunks=date,time",
+                           "-define", "png:color-type=%d" % colour_type,
+                           "-define", "png:bit-depth=%d" % depth, "-interlace", interlace]
+                if colour_type in (4, 6):
+                    options = ["-alpha", "set", "-channel", "A", "-evaluate", "set", "50%",
+                               "+channel"] + options
+                seeds[name] = run(["convert", "-"] + options + ["png:-"],
+                                  pnm(channels, 65535 if depth == 16 else 255))
+    try:
+        from PIL import Image, PngImagePlugin
+    except ImportError:
+        Image = None
+    if Image is not None:
+        info = PngImagePlugin.PngInfo()
+        info.add_text("Comment", "seed", zip=True)
+        pictures = {
+            "pillow_1bit": (Image.new("1", (9, 3), 1), {}),
+            "pillow_la": (Image.new("LA", (4, 3), (90, 20)), {}),
+            "pillow_rgba_text": (Image.new("RGBA", (4, 3), (1, 2, 3, 4)), {"pnginfo": info}),
+            "pillow_palette2_trns": (Image.new("P", (6, 3), 2), {"bits": 2, "transparency": 1}),
+            "pillow_rgb_trns": (Image.new("RGB", (4, 3), (9, 8, 7)), {"transparency": (9, 8, 7)}),
+        }
+        for name, (picture, options) in pictures.items():
+            out = io.BytesIO()
+            picture.save(out, "PNG", **options)
+            seeds[name] = out.getvalue()
+    valid = {name: data for name, data in seeds.items() if data}
+    # A few broken ones: cut short, a CRC flipped, a chunk type no reader knows.
+    if "pnmtopng_grey8" in valid:
+        whole = valid["pnmtopng_grey8"]
+        valid["broken_cut_in_idat"] = whole[:-20]
+        flipped = bytearray(whole)
+        flipped[32] ^= 1  # IHDR's CRC
+        valid["broken_ihdr_crc"] = bytes(flipped)
+        valid["broken_unknown_critical"] = whole[:33] + struct.pack(">I", 0) + b"ABCD" + \
+            b"\x00" * 4 + whole[33:]
+    return valid
+
+
+SEEDS["read_png"] = png_seeds()
 
 for target, seeds in SEEDS.items():
     folder = os.path.join(HERE, "corpus", target)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang and runs each for SECONDS on both cores.
 #
-#   fuzz/run.sh SECONDS [TARGET...]     TARGET: read_tga read_ppm draw_roundtrip (default: all)
+#   fuzz/run.sh SECONDS [TARGET...]     TARGET: read_tga read_ppm read_png draw_roundtrip (default: all)
 #
 # The corpus grows in fuzz/work/corpus/TARGET (seeded from fuzz/corpus/TARGET
 # and fuzz/regressions/TARGET); inputs that crash, hang, leak or exceed the
@@ -9,10 +9,10 @@
 # Exits non-zero as soon as a target finds anything.
 set -euo pipefail
 
-seconds=${1:?usage: fuzz/run.sh SECONDS [read_tga|read_ppm|draw_roundtrip ...]}
+seconds=${1:?usage: fuzz/run.sh SECONDS [read_tga|read_ppm|read_png|draw_roundtrip ...]}
 shift
 targets=("$@")
-((${#targets[@]})) || targets=(read_tga read_ppm draw_roundtrip)
+((${#targets[@]})) || targets=(read_tga read_ppm read_png draw_roundtrip)
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(dirname "$here")

@@ -375,8 +375,8 @@ PIXPEN_API Image read_ppm(const char *filename);
  * (destroy_image); buffers returned are owned by the caller (free_buffer). */
 
 /* Reads a file, recognising the format from its first bytes: P3 and P6 by
- * their magic, any other "P<digit>" gets the PPM reader's refusal, a PNG is
- * refused as unsupported, bytes that could start a TGA header of any type
+ * their magic, any other "P<digit>" gets the PPM reader's refusal, PNG by its
+ * signature, bytes that could start a TGA header of any type
  * are read as TGA, and anything else (empty input too) is
  * PIXPEN_ERROR_UNSUPPORTED_FORMAT. NULL on failure; a NULL filename is
  * PIXPEN_ERROR_BAD_ARGUMENT. */
@@ -393,6 +393,13 @@ PIXPEN_API Image decode_tga(const void *data, size_t size, PixpenError *error);
 /* Decodes PPM (P3/P6) bytes exactly as read_ppm reads a file. NULL on failure.
  * NULL data as for decode_image. */
 PIXPEN_API Image decode_ppm(const void *data, size_t size, PixpenError *error);
+
+/* Decodes PNG bytes of any colour type, bit depth and interlace to 24-bit
+ * RGB: palettes expanded, grey copied to r, g and b, 16-bit samples reduced
+ * to their high byte; alpha, tRNS, gAMA, sRGB and iCCP ignored. NULL on
+ * failure (PIXPEN_ERROR_UNSUPPORTED_FORMAT when built without libspng).
+ * NULL data as for decode_image. */
+PIXPEN_API Image decode_png(const void *data, size_t size, PixpenError *error);
 
 /* Writes `image` to `filename` in `format`, creating or truncating it. false
  * on failure, with the system's reason for a failed open, write or close.

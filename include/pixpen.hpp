@@ -591,6 +591,16 @@ class Picture {
         return adopt(::decode_ppm(data, size, &error), error);
     }
 
+    /* Decodes bytes that must be a PNG image, by decode_png's rule. */
+    [[nodiscard]] static Result<Picture> try_decode_png(Span<const std::uint8_t> bytes) noexcept {
+        return try_decode_png(bytes.data(), bytes.size());
+    }
+    [[nodiscard]] static Result<Picture> try_decode_png(const void *data,
+                                                        std::size_t size) noexcept {
+        PixpenError error{};
+        return adopt(::decode_png(data, size, &error), error);
+    }
+
     /* A deep copy: pixels and turtle. Copying an empty picture gives an empty one. */
     [[nodiscard]] Result<Picture> try_clone() const noexcept {
         if (image_ == nullptr) {
@@ -689,6 +699,12 @@ class Picture {
     }
     [[nodiscard]] static Picture decode_ppm(const void *data, std::size_t size) {
         return try_decode_ppm(data, size).value();
+    }
+    [[nodiscard]] static Picture decode_png(Span<const std::uint8_t> bytes) {
+        return try_decode_png(bytes).value();
+    }
+    [[nodiscard]] static Picture decode_png(const void *data, std::size_t size) {
+        return try_decode_png(data, size).value();
     }
     [[nodiscard]] Picture clone() const {
         return try_clone().value();

@@ -154,6 +154,9 @@ TEST(CppErrors, BothStylesCarryTheCRecord) {
         {"TGA bytes as PPM", [&] { return Picture::try_decode_ppm(tga_bytes).error(); },
          [&] { (void)Picture::decode_ppm(tga_bytes); },
          [&](PixpenError *e) { destroy_image(decode_ppm(tga_bytes.data(), tga_bytes.size(), e)); }},
+        {"TGA bytes as PNG", [&] { return Picture::try_decode_png(tga_bytes).error(); },
+         [&] { (void)Picture::decode_png(tga_bytes); },
+         [&](PixpenError *e) { destroy_image(decode_png(tga_bytes.data(), tga_bytes.size(), e)); }},
         {"PPM bytes as TGA", [&] { return Picture::try_decode_tga(truncated.data(), 5).error(); },
          [&] { (void)Picture::decode_tga(truncated.data(), 5); },
          [&](PixpenError *e) { destroy_image(decode_tga(truncated.data(), 5, e)); }},
@@ -208,15 +211,15 @@ TEST_P(CppRoundTrip, FileAndMemoryAgree) {
     original.save(file, format);
     const Bytes bytes = original.encode(format);
     EXPECT_EQ(bytes, test::read_file(file.string()));
-    if (format == Format::png) { // written, never read
-        EXPECT_EQ(Picture::try_load(file.string()).error().status(),
-                  PIXPEN_ERROR_UNSUPPORTED_FORMAT);
-        return;
+    if (format == Format::png &&
+        Picture::try_decode_png(bytes).error().status() == PIXPEN_ERROR_UNSUPPORTED_FORMAT) {
+        GTEST_SKIP() << "PNG reading is not built in";
     }
     EXPECT_TRUE(same_pixels(Picture::load(std::string_view(file.native())), original));
     EXPECT_TRUE(same_pixels(Picture::decode(bytes), original));
-    const auto explicitly =
-        format == Format::tga ? Picture::try_decode_tga(bytes) : Picture::try_decode_ppm(bytes);
+    const auto explicitly = format == Format::tga   ? Picture::try_decode_tga(bytes)
+                            : format == Format::png ? Picture::try_decode_png(bytes)
+                                                    : Picture::try_decode_ppm(bytes);
     ASSERT_TRUE(explicitly.has_value()) << explicitly.error().c_str();
     EXPECT_TRUE(same_pixels(*explicitly, original));
     EXPECT_TRUE(original.try_save(file.c_str(), format)); // const char * too

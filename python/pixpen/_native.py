@@ -101,6 +101,7 @@ SIGNATURES = {
     "decode_image": (Handle, [ctypes.c_void_p, ctypes.c_size_t, _error]),
     "decode_tga": (Handle, [ctypes.c_void_p, ctypes.c_size_t, _error]),
     "decode_ppm": (Handle, [ctypes.c_void_p, ctypes.c_size_t, _error]),
+    "decode_png": (Handle, [ctypes.c_void_p, ctypes.c_size_t, _error]),
     "write_image": (_bool, [ctypes.c_char_p, Handle, _int, _error]),
     "encode_image": (
         _bool,

@@ -151,7 +151,7 @@ def _writing_format(format, ascii, path=None):
 
 
 _DECODERS = {"tga": "decode_tga", "ppm": "decode_ppm", "pnm": "decode_ppm",
-             "p3": "decode_ppm", "p6": "decode_ppm", "png": "decode_image"}
+             "p3": "decode_ppm", "p6": "decode_ppm", "png": "decode_png"}
 
 
 def _decoder(format):
@@ -661,7 +661,7 @@ class Image:
     def open(cls, file, format=None):
         """Reads an image from a file name (str, bytes, os.PathLike) or a binary
         file object. The format is recognised from the first bytes unless
-        given ('tga', 'ppm')."""
+        given ('tga', 'ppm', 'png')."""
         if hasattr(file, "read"):
             return cls.decode(file.read(), format)
         path = _path(file)

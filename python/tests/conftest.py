@@ -47,5 +47,17 @@ def _writes_png():
 needs_png = pytest.mark.skipif(not _writes_png(), reason="this libpixpen was built without PNG")
 
 
+def reads_png():
+    """Whether this libpixpen was built with libspng: a bare signature is then
+    refused as cut short, not as an unsupported format."""
+    try:
+        pixpen.Image.decode(b"\x89PNG\r\n\x1a\n", "png")
+    except pixpen.UnsupportedFormatError:
+        return False
+    except pixpen.PixpenError:
+        return True
+    return True
+
+
 def need(module, package):
     return pytest.importorskip(module, reason="%s is not installed (Debian: %s)" % (module, package))

@@ -8,6 +8,7 @@ import struct
 import pytest
 
 import pixpen
+from conftest import reads_png
 from pixpen import Status
 
 HEADER = os.path.join(os.path.dirname(__file__), "..", "..", "include", "pixpen.h")
@@ -24,8 +25,10 @@ DECODE_FAILURES = [
      "Unrecognised image format"),
     (tga_header(1, 1)[:10], [pixpen.TruncatedError, pixpen.CorruptDataError], Status.TRUNCATED,
      "Unable to read TGA header"),
+    (b"\x89PNG\r\n\x1a\n" + bytes(20), [pixpen.TruncatedError, pixpen.CorruptDataError],
+     Status.TRUNCATED, "PNG data ends early") if reads_png() else
     (b"\x89PNG\r\n\x1a\n" + bytes(20), [pixpen.UnsupportedFormatError, pixpen.UnsupportedError],
-     Status.UNSUPPORTED_FORMAT, None),
+     Status.UNSUPPORTED_FORMAT, "PNG reading not built in, rebuild with libspng installed"),
     (b"P7\n", [pixpen.UnsupportedVariantError, pixpen.UnsupportedError],
      Status.UNSUPPORTED_VARIANT, "Only P3 and P6 formats are supported"),
     (tga_header(1, 1, kind=10), [pixpen.UnsupportedVariantError], Status.UNSUPPORTED_VARIANT,

@@ -27,6 +27,7 @@ struct EncodeChoices {
 // Decoders: a new image, or NULL with `error` filled.
 ::Image tga_decode(ByteReader &in, PixpenError &error);
 ::Image ppm_decode(ByteReader &in, PixpenError &error);
+::Image png_decode(ByteReader &in, PixpenError &error);
 
 // Encoders for an image that the format's row accepts. false when they fail:
 // `error` says why when the encoder itself refused or ran out of memory, and

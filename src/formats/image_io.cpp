@@ -182,6 +182,10 @@ PIXPEN_API Image decode_ppm(const void *data, size_t size, PixpenError *error) {
     return decode_memory(data, size, error, pixpen::detail::ppm_decode);
 }
 
+PIXPEN_API Image decode_png(const void *data, size_t size, PixpenError *error) {
+    return decode_memory(data, size, error, pixpen::detail::png_decode);
+}
+
 PIXPEN_API bool write_image(const char *filename, Image image, ImageFormat format,
                             PixpenError *error) {
     return write_image_with_options(filename, image, format, nullptr, error);

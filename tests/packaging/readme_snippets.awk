@@ -2,7 +2,8 @@
 # - a fenced block after a line "Save as `NAME`" goes to OUT/NAME;
 # - the CMake block goes to OUT/CMakeLists.txt;
 # - the sh blocks of "## Install" go to OUT/install.sh, and those of
-#   "## Use it" before "### From Python" to OUT/use.sh.
+#   "## Use it" for C, CMake and C++ to OUT/use.sh (Python and the browser
+#   have tests of their own).
 #
 #   awk -v OUT=folder -f readme_snippets.awk README.md
 /^## / { section = $0 }
@@ -17,7 +18,7 @@
     target = OUT "/CMakeLists.txt"
   } else if (lang == "sh" && section == "## Install") {
     target = OUT "/install.sh"
-  } else if (lang == "sh" && section == "## Use it" && subsection != "### From Python") {
+  } else if (lang == "sh" && section == "## Use it" && subsection ~ /^### From (C|CMake|C[+][+])$/) {
     target = OUT "/use.sh"
   }
   pending = ""
