@@ -33,6 +33,13 @@ NOTIONAL_SCREEN = (1280, 1024)
 DEFAULT_WINDOW = (0.5, 0.75)
 DEFAULT_CANVAS = (400, 300)
 UNDO_BUFFER_SIZE = 1000
+# pen() keys and the attributes that hold them.
+_PEN_FIELDS = {key: "_" + key for key in (
+    "shown", "pendown", "pencolor", "fillcolor", "pensize", "speed", "resizemode",
+    "stretchfactor", "tilt", "shearfactor")}
+_PEN_FIELDS["outline"] = "_outlinewidth"
+# Colour strings already found good; scripts name the same few again and again.
+_KNOWN_COLORS = {""}
 
 
 class TurtleGraphicsError(Exception):
@@ -281,7 +288,8 @@ class TurtleScreen:
         if len(color) == 1:
             color = color[0]
         if isinstance(color, str):
-            if color == "" or parse_color_string(color) is not None:
+            if color in _KNOWN_COLORS or parse_color_string(color) is not None:
+                _KNOWN_COLORS.add(color)
                 return color
             raise TurtleGraphicsError("bad color string: %s" % str(color))
         try:
@@ -753,9 +761,6 @@ class RawTurtle:
     def isvisible(self):
         return self._shown
 
-    _PEN_KEYS = ("shown", "pendown", "pencolor", "fillcolor", "pensize", "speed",
-                 "resizemode", "stretchfactor", "outline", "tilt", "shearfactor")
-
     def _pen_dict(self):
         return {"shown": self._shown, "pendown": self._pendown, "pencolor": self._pencolor,
                 "fillcolor": self._fillcolor, "pensize": self._pensize, "speed": self._speed,
@@ -767,16 +772,18 @@ class RawTurtle:
         """The pen's settings as a dict, or sets some of them."""
         if pen is None and not pendict:
             return self._pen_dict()
-        changes = dict(pen or {})
+        changes = dict(pen) if pen else {}
         changes.update(pendict)
         for key in ("pencolor", "fillcolor"):
             if key in changes:
                 changes[key] = self.screen._colorstr((changes[key],))
-        unknown = set(changes) - set(self._PEN_KEYS)
-        if unknown:
+        # penup(), pensize() and dot() come here once per move in many
+        # scripts: read back only the fields that change, not the whole pen.
+        fields = _PEN_FIELDS
+        if not fields.keys() >= changes.keys():
+            unknown = set(changes) - set(fields)
             raise TurtleGraphicsError("unknown pen keys: %s" % ", ".join(sorted(unknown)))
-        current = self._pen_dict()
-        old = {key: current[key] for key in changes}
+        old = {key: getattr(self, fields[key]) for key in changes}
         self._apply_pen(changes)
 
         def undo():
@@ -784,11 +791,11 @@ class RawTurtle:
         self._push_undo(undo)
 
     def _apply_pen(self, changes):
-        fields = {"outline": "_outlinewidth"}
+        fields = _PEN_FIELDS
         for key, value in changes.items():
             if key == "stretchfactor" and isinstance(value, (int, float)):
                 value = (value, value)
-            setattr(self, fields.get(key, "_" + key), value)
+            setattr(self, fields[key], value)
 
     width = pensize
 

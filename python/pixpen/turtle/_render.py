@@ -14,9 +14,11 @@ def _pixel(value):
     """The nearest pixel coordinate, halves up as on a canvas (round() would
     go to even); far-away points are pulled in to where C ints still hold
     them, so they clip like any other point outside."""
-    if value != value:  # NaN
+    if -_FAR <= value <= _FAR:  # the common case; NaN fails it
+        return math.floor(value + 0.5)
+    if value != value:
         return 0
-    return int(math.floor(min(max(value, -_FAR), _FAR) + 0.5))
+    return int(_FAR) if value > 0 else -int(_FAR)
 
 
 class _Painter:
@@ -37,22 +39,24 @@ class _Painter:
     def point(self, vector):
         return _pixel(self.ox + vector[0] * self.xs), _pixel(self.oy - vector[1] * self.ys)
 
-    def line(self, start, end, width, color):
-        x0, y0 = self.point(start)
-        x1, y1 = self.point(end)
-        if (x0, y0) == (x1, y1) and width > 1:
+    def segment(self, start, end, width, color):
+        """A line between two pixels, `width` wide."""
+        if start == end and width > 1:
             # A line of no length shows its round cap: a disc as wide as the pen.
-            api.do_fill_circle(self.handle, x0, y0, max(0, _pixel(width / 2.0 - 0.5)), color)
+            api.do_fill_circle(self.handle, start[0], start[1],
+                               max(0, _pixel(width / 2.0 - 0.5)), color)
             return
-        api.do_thick_line(self.handle, x0, y0, x1, y1, max(1, _pixel(width)), color)
+        api.do_thick_line(self.handle, start[0], start[1], end[0], end[1],
+                          max(1, _pixel(width)), color)
 
     def polygon(self, points, fill, outline, width):
+        pixels = [self.point(p) for p in points]
         if fill is not None:
-            pixels = (PointRecord * len(points))(*(self.point(p) for p in points))
-            api.do_fill_polygon(self.handle, pixels, len(points), fill)
+            api.do_fill_polygon(self.handle, (PointRecord * len(pixels))(*pixels), len(pixels),
+                                fill)
         if outline is not None and width:
-            for start, end in zip(points, points[1:] + points[:1]):
-                self.line(start, end, width, outline)
+            for start, end in zip(pixels, pixels[1:] + pixels[:1]):
+                self.segment(start, end, width, outline)
 
     def draw(self, item):
         if not item.alive:
@@ -63,9 +67,10 @@ class _Painter:
         elif item.kind == "line":
             color = self.color(item.outline)
             if color is not None:
-                self.line(item.points[0], item.points[1], item.width, color)
+                self.segment(self.point(item.points[0]), self.point(item.points[1]),
+                             item.width, color)
         elif item.kind == "poly":
-            self.polygon(list(item.points), self.color(item.fill), self.color(item.outline),
+            self.polygon(item.points, self.color(item.fill), self.color(item.outline),
                          item.width)
 
 
