@@ -330,9 +330,10 @@ class TurtleScreen:
     def _live_items(self):
         return [item for item in self._items if item.alive]
 
-    def save(self, filename, format=None):
+    def save(self, filename, format=None, *, png_level="default"):
         """Writes the picture (items, then the visible turtles) to `filename`;
-        the format is `format` or the name's suffix (.png, .tga, .ppm)."""
+        the format is `format` or the name's suffix (.png, .tga, .ppm).
+        ``png_level`` is pixpen.Image.save's: 'default', 'fastest' or 'smallest'."""
         from ._render import render
 
         width, height = self._pixel_size()
@@ -341,7 +342,7 @@ class TurtleScreen:
             shapes = [t._shape_item() for t in self._turtles if t.isvisible()]
             items = self._live_items() + [item for item in shapes if item is not None]
             render(picture, items, self._transform(), self._bgcolor)
-            picture.save(filename, format)
+            picture.save(filename, format, png_level=png_level)
         finally:
             picture.close()
 

@@ -49,7 +49,9 @@ def run(options):
         if exit_.code not in (None, 0):
             raise
     output = options.output or os.path.splitext(options.script)[0] + ".png"
-    headless.Screen().save(output)
+    # The runner's pictures are small and written once: the fastest level is
+    # a few milliseconds less per run for files some 8 % larger, same pixels.
+    headless.Screen().save(output, png_level="fastest")
     return output
 
 

@@ -1,6 +1,5 @@
 """Turns the screen's items into pixels, bottom item first."""
 
-import ctypes
 import math
 
 from .._native import ColorRecord, PointRecord, api
@@ -8,6 +7,7 @@ from ._colors_parse import parse_color_string
 
 
 _FAR = float(1 << 30)
+_floor = math.floor
 
 
 def _pixel(value):
@@ -37,7 +37,12 @@ class _Painter:
         return record
 
     def point(self, vector):
-        return _pixel(self.ox + vector[0] * self.xs), _pixel(self.oy - vector[1] * self.ys)
+        x = self.ox + vector[0] * self.xs
+        y = self.oy - vector[1] * self.ys
+        # _pixel inlined for the common case: rendering is mostly this.
+        if -_FAR <= x <= _FAR and -_FAR <= y <= _FAR:
+            return _floor(x + 0.5), _floor(y + 0.5)
+        return _pixel(x), _pixel(y)
 
     def segment(self, start, end, width, color):
         """A line between two pixels, `width` wide."""
