@@ -54,43 +54,50 @@ class Vec2D(tuple):
     """A 2D vector: + and - add and subtract, * is the dot product with a
     vector and scales with a number, abs() is the length."""
 
+    # Every move makes a few of these: the operators build them with
+    # _vector, which skips the Python-level __new__.
     def __new__(cls, x, y):
         return tuple.__new__(cls, (x, y))
 
     def __add__(self, other):
-        return Vec2D(self[0] + other[0], self[1] + other[1])
+        return _vector((self[0] + other[0], self[1] + other[1]))
 
     def __mul__(self, other):
         if isinstance(other, Vec2D):
             return self[0] * other[0] + self[1] * other[1]
-        return Vec2D(self[0] * other, self[1] * other)
+        return _vector((self[0] * other, self[1] * other))
 
     def __rmul__(self, other):
         if isinstance(other, (int, float)):
-            return Vec2D(self[0] * other, self[1] * other)
+            return _vector((self[0] * other, self[1] * other))
         return NotImplemented
 
     def __sub__(self, other):
-        return Vec2D(self[0] - other[0], self[1] - other[1])
+        return _vector((self[0] - other[0], self[1] - other[1]))
 
     def __neg__(self):
-        return Vec2D(-self[0], -self[1])
+        return _vector((-self[0], -self[1]))
 
     def __abs__(self):
         return math.hypot(*self)
 
     def rotate(self, angle):
         """This vector turned counter-clockwise by `angle` degrees."""
-        perpendicular = Vec2D(-self[1], self[0])
+        x, y = self
         radians = math.radians(angle)
         c, s = math.cos(radians), math.sin(radians)
-        return Vec2D(self[0] * c + perpendicular[0] * s, self[1] * c + perpendicular[1] * s)
+        # (x, y) * c + (-y, x) * s, in that order, so results stay bit for bit.
+        return _vector((x * c + -y * s, y * c + x * s))
 
     def __getnewargs__(self):
         return (self[0], self[1])
 
     def __repr__(self):
         return "(%.2f,%.2f)" % self
+
+
+def _vector(pair, _new=tuple.__new__):
+    return _new(Vec2D, pair)
 
 
 class Shape:
