@@ -200,3 +200,22 @@ def test_runner_size_option_wins(tmp_path):
         assert picture[0, 0] == (0, 0, 0)  # bgcolor("black")
         data = picture.tobytes()
         assert len({data[i:i + 3] for i in range(0, len(data), 3)}) == 7  # six pens and black
+
+
+# The runner reads its common command lines without argparse; whatever that
+# shortcut takes, argparse must read the same way, and the rest goes to argparse.
+@pytest.mark.parametrize("argv, shortcut", [
+    (["s.py"], True), (["s.py", "-o", "a.png"], True),
+    (["s.py", "--output", "a.png", "--size", "3", "04"], True),
+    (["s.py", "--size", "3", "4", "-o", "a.png"], True), (["s.py", "--size", "0", "4"], False),
+    (["s.py", "-o", "a.png", "-o", "b.png"], False), (["s.py", "--size=3", "4"], False),
+    (["s.py", "x", "-o", "a"], False), (["s.py", "--out", "a.png"], False),
+])
+def test_runner_shortcut_reads_options_as_argparse(argv, shortcut, monkeypatch):
+    from pixpen.turtle import __main__ as runner
+
+    simple = runner._simple_arguments(argv)
+    assert (simple is not None) == shortcut
+    monkeypatch.setattr(runner, "_simple_arguments", lambda argv: None)
+    if shortcut:
+        assert vars(simple) == vars(runner.parse_arguments(argv))
