@@ -33,7 +33,7 @@
 #endif
 
 #define PIXPEN_VERSION_MAJOR 0
-#define PIXPEN_VERSION_MINOR 2
+#define PIXPEN_VERSION_MINOR 3
 #define PIXPEN_VERSION_PATCH 0
 
 /* Marks the exported names; everything else in the library stays hidden. The

@@ -16,8 +16,8 @@ import os
 
 SONAME = "libpixpen.so.0"
 ENVIRONMENT_VARIABLE = "PIXPEN_LIBRARY"
-# The first release whose library has per-call errors, buffers and detection.
-REQUIRED_VERSION = (0, 2)
+# The first release whose library has the shapes, checked creation and PNG levels.
+REQUIRED_VERSION = (0, 3)
 
 
 class LibraryNotFoundError(ImportError):

@@ -1,2 +1,2 @@
 # The Python package's own version; the library's is pixpen.__version__.
-__version__ = "0.2.0"
+__version__ = "0.3.0"
