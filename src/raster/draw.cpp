@@ -33,13 +33,22 @@ PIXPEN_API void do_line(Image image, int x0, int y0, int x1, int y1, Color color
         return;
     }
     // Everything the walk visits from here on is inside, so store by index
-    // without any per-point bounds check.
-    const std::int64_t width = image->width;
+    // without any per-point bounds check. Indices in the platform's own
+    // width: the image's bytes fit the address space, and 64-bit arithmetic
+    // costs extra steps on 32-bit targets such as WebAssembly.
+    const std::ptrdiff_t width = image->width;
     Color *const pixels = image->pixels;
-    pixpen::detail::walk_segment(*segment, segment->y * width + segment->x,
-                                 segment->major_dx + segment->major_dy * width,
+    // The channels as values: the WebAssembly ABI passes `color` through
+    // memory, and a copy of the struct is read back from there on every step.
+    const std::uint8_t r = color.r;
+    const std::uint8_t g = color.g;
+    const std::uint8_t b = color.b;
+    const auto start = static_cast<std::ptrdiff_t>(segment->y * width + segment->x);
+    pixpen::detail::walk_segment(*segment, start, segment->major_dx + segment->major_dy * width,
                                  segment->minor_dx + segment->minor_dy * width,
-                                 [pixels, color](std::int64_t index) { pixels[index] = color; });
+                                 [pixels, r, g, b](std::ptrdiff_t index) {
+                                     pixels[index] = Color{r, g, b};
+                                 });
 }
 
 } // extern "C"

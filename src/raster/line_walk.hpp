@@ -279,13 +279,19 @@ constexpr std::optional<LineSegment> clip_line(std::int64_t x0, std::int64_t y0,
 template <class Position, class Visit>
 constexpr void walk_segment(const LineSegment &segment, Position position, Position major,
                             Position minor, Visit &&visit) {
+    // Copies, not reads through `segment`: a visit that stores to memory may,
+    // for all the compiler knows, change the segment, so reading its fields
+    // in the loop reloads them on every step (WebAssembly keeps the segment in
+    // linear memory, where every pixel store could alias it).
     std::int64_t remainder = segment.remainder;
+    const std::int64_t two_dminor = segment.two_dminor;
+    const std::int64_t two_dmajor = segment.two_dmajor;
     for (std::int64_t i = segment.count; i > 0; --i) {
         visit(position);
         position += major;
-        remainder += segment.two_dminor;
-        if (remainder >= segment.two_dmajor) {
-            remainder -= segment.two_dmajor;
+        remainder += two_dminor;
+        if (remainder >= two_dmajor) {
+            remainder -= two_dmajor;
             position += minor;
         }
     }

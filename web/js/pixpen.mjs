@@ -143,50 +143,99 @@ function record(name, signature, args) {
 const KIND_POINTS = 'a'.charCodeAt(0);
 const RESULT_BOOL = 'b'.charCodeAt(0);
 
-// Each signature taken apart once, not on every call.
-const FUNCTIONS = Object.fromEntries(Object.entries(SIGNATURES).map(([name, signature]) => [name, {
-  signature,
-  kinds: Array.from(signature.slice(2), (kind) => kind.charCodeAt(0)),
-  exported: `_${name}`,
-  bool: signature.charCodeAt(0) === RESULT_BOOL,
-}]));
+// Each signature taken apart once, not on every call: every argument kind
+// becomes the function that turns a value into what the export takes. The
+// drawing calls are made by the thousand (a turtle program is mostly
+// forward() and left()), so a call must cost little beside the C it runs.
+const passValue = (value) => value;
+const passObject = (value) => (value ? value.handle : 0);
 
-function call(name, ...args) {
-  const { signature, kinds, exported, bool } = FUNCTIONS[name];
-  if (recorder) record(name, signature, args);
-  const raw = [];
+function colorArgument(slot) {
+  const address = scratch + 4 * slot;
+  return (value) => {
+    const bytes = wasm.HEAPU8;
+    bytes[address] = value[0];
+    bytes[address + 1] = value[1];
+    bytes[address + 2] = value[2];
+    return address;
+  };
+}
+
+function argumentConverters(kinds) {
   let colors = 0;
-  let points = 0;
-  for (let i = 0; i < kinds.length; i++) {
-    const kind = kinds[i];
-    const value = args[i];
-    if (kind === KIND_COLOR) {
-      const address = scratch + 4 * colors++;
-      const bytes = wasm.HEAPU8;
-      bytes[address] = value[0];
-      bytes[address + 1] = value[1];
-      bytes[address + 2] = value[2];
-      raw.push(address);
-    } else if (OBJECT_KINDS.has(kind)) {
-      raw.push(value ? value.handle : 0);
-    } else if (kind === KIND_POINTS) {
-      points = copyPoints(value);
-      raw.push(points, value.length / 2);
-    } else {
-      raw.push(value);
-    }
+  return kinds.map((kind) => {
+    if (kind === KIND_COLOR) return colorArgument(colors++);
+    return OBJECT_KINDS.has(kind) ? passObject : passValue;
+  });
+}
+
+// Module._f is, until its first call, emscripten's stand-in, which looks the
+// export up and puts the raw one in its own place (newer emscriptens set the
+// raw one at once). The function is therefore read once more after the first
+// call and kept: no lookup among the module's many properties on every call.
+// Fixed arities, without an argument list: rest parameters and spread calls
+// cost more than a short line's pixels.
+function directInvoker(exported, kinds) {
+  const converters = argumentConverters(kinds);
+  const [c0, c1, c2, c3, c4, c5, c6] = converters;
+  let f = (...raw) => {
+    const result = wasm[exported](...raw);
+    f = wasm[exported];
+    return result;
+  };
+  switch (converters.length) {
+    case 1: return (a0) => f(c0(a0));
+    case 2: return (a0, a1) => f(c0(a0), c1(a1));
+    case 3: return (a0, a1, a2) => f(c0(a0), c1(a1), c2(a2));
+    case 4: return (a0, a1, a2, a3) => f(c0(a0), c1(a1), c2(a2), c3(a3));
+    case 5: return (a0, a1, a2, a3, a4) => f(c0(a0), c1(a1), c2(a2), c3(a3), c4(a4));
+    case 6: return (a0, a1, a2, a3, a4, a5) => f(c0(a0), c1(a1), c2(a2), c3(a3), c4(a4), c5(a5));
+    case 7: return (a0, a1, a2, a3, a4, a5, a6) =>
+      f(c0(a0), c1(a1), c2(a2), c3(a3), c4(a4), c5(a5), c6(a6));
+    default: throw new Error(`${exported}: call() passes at most seven arguments, not ${converters.length}`);
   }
-  // emscripten's first call through Module._f swaps in the raw export.
-  let result;
-  if (points) {
+}
+
+// A point array becomes two arguments, (PixpenPoint *, size_t), in memory
+// allocated for the call and freed after it.
+function pointsInvoker(exported, kinds) {
+  const converters = argumentConverters(kinds);
+  return (...args) => {
+    const raw = [];
+    let points = 0;
     try {
-      result = wasm[exported](...raw);
+      for (let i = 0; i < kinds.length; i++) {
+        if (kinds[i] === KIND_POINTS) {
+          points = copyPoints(args[i]);
+          raw.push(points, args[i].length / 2);
+        } else {
+          raw.push(converters[i](args[i]));
+        }
+      }
+      return wasm[exported](...raw);
     } finally {
-      wasm._free(points);
+      if (points) wasm._free(points);
     }
-  } else {
-    result = wasm[exported](...raw);
-  }
+  };
+}
+
+const FUNCTIONS = Object.fromEntries(Object.entries(SIGNATURES).map(([name, signature]) => {
+  const kinds = Array.from(signature.slice(2), (kind) => kind.charCodeAt(0));
+  const exported = `_${name}`;
+  return [name, {
+    signature,
+    arity: kinds.length,
+    invoke: kinds.includes(KIND_POINTS) ? pointsInvoker(exported, kinds) : directInvoker(exported, kinds),
+    bool: signature.charCodeAt(0) === RESULT_BOOL,
+  }];
+}));
+
+// Named parameters rather than a rest list, which would be an array made on
+// every call; no signature has more than seven arguments.
+function call(name, a0, a1, a2, a3, a4, a5, a6) {
+  const { signature, arity, invoke, bool } = FUNCTIONS[name];
+  if (recorder) record(name, signature, [a0, a1, a2, a3, a4, a5, a6].slice(0, arity));
+  const result = invoke(a0, a1, a2, a3, a4, a5, a6);
   return bool ? result !== 0 : undefined;
 }
 
