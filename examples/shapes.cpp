@@ -31,9 +31,9 @@ void house(pixpen::Picture &picture, int left, int width, Color wall, Color roof
     const int top = kGround - width * 3 / 4;
     picture.fill_rectangle(left, top, left + width, kGround, wall);
     picture.rectangle(left, top, left + width, kGround, Color{40, 30, 30});
-    const std::array<pixpen::Point, 3> gable = {
-        pixpen::Point{left - 8, top}, pixpen::Point{left + width / 2, top - width / 2},
-        pixpen::Point{left + width + 8, top}};
+    const std::array<pixpen::Point, 3> gable = {pixpen::Point{left - 8, top},
+                                                pixpen::Point{left + width / 2, top - width / 2},
+                                                pixpen::Point{left + width + 8, top}};
     picture.fill_polygon(gable, roof);
     picture.polygon(gable, Color{40, 30, 30});
     picture.fill_rectangle(left + width / 2 - 8, kGround - 30, left + width / 2 + 8, kGround,
