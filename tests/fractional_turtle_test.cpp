@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ struct Sequence {
     int repeat;
     double x, y, heading; // where the turtle stands, from the maths, on a 100 x 100 image
 };
+
+// GoogleTest would otherwise print a row as raw bytes, padding included,
+// which valgrind rightly reports as uninitialised.
+void PrintTo(const Sequence &sequence, std::ostream *out) {
+    *out << sequence.name;
+}
 
 // The heading counts counter-clockwise from +x with rows growing downwards,
 // so forward(d) moves by (d cos h, -d sin h); circle(r) walks an inscribed

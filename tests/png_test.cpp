@@ -217,6 +217,10 @@ struct OptionsCase {
     bool refused; // else: the bytes of encode_image
 };
 
+void PrintTo(const OptionsCase &c, std::ostream *out) {
+    *out << c.name;
+}
+
 class EncodeOptions : public testing::TestWithParam<OptionsCase> {};
 
 TEST_P(EncodeOptions, AreCheckedOrTakeTheirDefaults) {
