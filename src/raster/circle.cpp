@@ -54,15 +54,6 @@ namespace {
 
 using pixpen::detail::SpanPainter;
 
-// The rows of the image within `reach` of cy.
-struct RowRange {
-    std::int64_t first, last;
-};
-
-RowRange visible_rows(const SpanPainter &painter, std::int64_t cy, std::int64_t reach) {
-    return {std::max<std::int64_t>(0, cy - reach), std::min(painter.height() - 1, cy + reach)};
-}
-
 } // namespace
 
 extern "C" {
@@ -73,7 +64,7 @@ PIXPEN_API void do_fill_circle(Image image, int cx, int cy, int radius, Color co
         return;
     }
     const std::int64_t r = radius;
-    const RowRange rows = visible_rows(painter, cy, r);
+    const SpanPainter::Rows rows = painter.visible_rows(cy - r, cy + r);
     for (std::int64_t y = rows.first; y <= rows.last; ++y) {
         const std::int64_t v = y - cy;
         // u^2 + v^2 <= r^2 + r

@@ -42,14 +42,6 @@ class HalfWidths {
     std::int64_t rx_, ry_, a_, b_;
 };
 
-struct Rows {
-    std::int64_t first, last;
-};
-
-Rows rows_of(const SpanPainter &painter, std::int64_t cy, std::int64_t ry) {
-    return {std::max<std::int64_t>(0, cy - ry), std::min(painter.height() - 1, cy + ry)};
-}
-
 } // namespace
 
 extern "C" {
@@ -60,7 +52,8 @@ PIXPEN_API void do_fill_ellipse(Image image, int cx, int cy, int rx, int ry, Col
         return;
     }
     const HalfWidths half(rx, ry);
-    const Rows rows = rows_of(painter, cy, ry);
+    const SpanPainter::Rows rows =
+        painter.visible_rows(std::int64_t{cy} - ry, std::int64_t{cy} + ry);
     for (std::int64_t y = rows.first; y <= rows.last; ++y) {
         const std::int64_t h = half.at(y - cy);
         painter.run(y, cx - h, std::int64_t{cx} + h);
@@ -77,7 +70,8 @@ PIXPEN_API void do_ellipse(Image image, int cx, int cy, int rx, int ry, Color co
         return;
     }
     const HalfWidths half(rx, ry);
-    const Rows rows = rows_of(painter, cy, ry);
+    const SpanPainter::Rows rows =
+        painter.visible_rows(std::int64_t{cy} - ry, std::int64_t{cy} + ry);
     for (std::int64_t y = rows.first; y <= rows.last; ++y) {
         const std::int64_t v = std::llabs(y - cy);
         const std::int64_t here = half.at(v);

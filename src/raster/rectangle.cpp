@@ -24,9 +24,8 @@ extern "C" {
 PIXPEN_API void do_fill_rectangle(Image image, int x0, int y0, int x1, int y1, Color color) {
     const pixpen::detail::SpanPainter painter(image, color);
     const Box box = box_of(x0, y0, x1, y1);
-    const std::int64_t first = std::max<std::int64_t>(box.top, 0);
-    const std::int64_t last = std::min(box.bottom, painter.height() - 1);
-    for (std::int64_t y = first; y <= last; ++y) {
+    const auto rows = painter.visible_rows(box.top, box.bottom);
+    for (std::int64_t y = rows.first; y <= rows.last; ++y) {
         painter.run(y, box.left, box.right);
     }
 }
@@ -36,9 +35,8 @@ PIXPEN_API void do_rectangle(Image image, int x0, int y0, int x1, int y1, Color 
     const Box box = box_of(x0, y0, x1, y1);
     painter.run(box.top, box.left, box.right);
     painter.run(box.bottom, box.left, box.right);
-    const std::int64_t first = std::max<std::int64_t>(box.top + 1, 0);
-    const std::int64_t last = std::min(box.bottom - 1, painter.height() - 1);
-    for (std::int64_t y = first; y <= last; ++y) {
+    const auto sides = painter.visible_rows(box.top + 1, box.bottom - 1);
+    for (std::int64_t y = sides.first; y <= sides.last; ++y) {
         painter.pixel(box.left, y);
         painter.pixel(box.right, y);
     }

@@ -164,6 +164,14 @@ class SpanPainter {
     std::int64_t width() const { return width_; }
     std::int64_t height() const { return height_; }
 
+    // The rows first..last that lie in the image; none when first > last.
+    struct Rows {
+        std::int64_t first, last;
+    };
+    Rows visible_rows(std::int64_t first, std::int64_t last) const {
+        return {std::max<std::int64_t>(first, 0), std::min(last, height_ - 1)};
+    }
+
     void run(std::int64_t y, std::int64_t x_first, std::int64_t x_last) const {
         if (y < 0 || y >= height_) {
             return;

@@ -145,8 +145,8 @@ void paint_rows(const SpanPainter &painter, std::int64_t x0, std::int64_t y0, st
 void draw_capsule(const SpanPainter &painter, std::int64_t x0, std::int64_t y0, std::int64_t x1,
                   std::int64_t y1, std::int64_t width) {
     const std::int64_t half = width / 2 + 1;
-    const std::int64_t row_first = std::max<std::int64_t>(0, std::min(y0, y1) - half);
-    const std::int64_t row_last = std::min(painter.height() - 1, std::max(y0, y1) + half);
+    const auto [row_first, row_last] =
+        painter.visible_rows(std::min(y0, y1) - half, std::max(y0, y1) + half);
     const std::int64_t dx = x1 - x0, dy = y1 - y0;
     if (dx == 0 && dy == 0) {
         paint_rows<WideBand>(painter, x0, y0, x1, y1, width, row_first, row_last, nullptr);
