@@ -4,17 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "c_check.h"
 #include "pixpen.h"
-
-static int failures = 0;
-
-#define CHECK(cond)                                                                                \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);               \
-            ++failures;                                                                            \
-        }                                                                                          \
-    } while (0)
 
 int main(int argc, char **argv) {
     char path[4096];

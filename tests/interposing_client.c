@@ -7,18 +7,10 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "c_check.h"
 #include "pixpen.h"
 
 extern int namesake_calls;
-static int failures = 0;
-
-#define CHECK(cond)                                                                                \
-    do {                                                                                           \
-        if (!(cond)) {                                                                             \
-            fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond);               \
-            ++failures;                                                                            \
-        }                                                                                          \
-    } while (0)
 
 int main(int argc, char **argv) {
     static const char p6[] = "P6\n3 2\n255\n\1\2\3\4\5\6\7\10\11\12\13\14\15\16\17\20\21\22";
