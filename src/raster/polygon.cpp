@@ -21,10 +21,13 @@
 #include <vector>
 
 #include "pixpen.h"
+#include "raster/line_rows.hpp"
 #include "raster/span.hpp"
 
 namespace {
 
+using pixpen::detail::ClipRect;
+using pixpen::detail::LineRows;
 using pixpen::detail::SpanPainter;
 using pixpen::detail::wide_int;
 
@@ -35,7 +38,6 @@ struct Edge {
     std::int64_t dy;              // > 0
     std::int64_t step_floor;      // (x1 - x0) / dy, floored, added every row
     std::int64_t step_remainder;  // and the rest, in [0, dy)
-    std::int64_t key;             // crossing_key() of the current row
 };
 
 // Key that orders crossings by value as far as the runs need: 2 * floor, plus
@@ -52,7 +54,6 @@ void place(Edge &edge, PixpenPoint low, PixpenPoint high, std::int64_t y) {
     const wide_int whole = pixpen::detail::line_detail::floor_div(numerator, wide_int(edge.dy));
     edge.floor_x = low.x + static_cast<std::int64_t>(whole);
     edge.remainder = static_cast<std::int64_t>(numerator - whole * edge.dy);
-    edge.key = crossing_key(edge);
 }
 
 // The edge from a to b, ready at its first visible row, or nothing when it
@@ -84,36 +85,29 @@ void advance(Edge &edge) {
         edge.remainder -= edge.dy;
         ++edge.floor_x;
     }
-    edge.key = crossing_key(edge);
 }
+
+// A crossing of the current row: its key, and the edge it belongs to.
+struct Crossing {
+    std::int64_t key;
+    std::size_t edge;
+};
 
 // Edges keep their order from row to row except where they meet or cross,
-// so an insertion sort has little to do after the first row.
-void sort_by_crossing(std::vector<Edge> &active) {
-    for (std::size_t i = 1; i < active.size(); ++i) {
-        if (active[i - 1].key <= active[i].key) {
+// so an insertion sort has little to do.
+void sort_by_key(std::vector<Crossing> &crossings) {
+    Crossing *const first = crossings.data();
+    for (std::size_t i = 1; i < crossings.size(); ++i) {
+        if (first[i - 1].key <= first[i].key) {
             continue;
         }
-        const Edge moving = active[i];
+        const Crossing moving = first[i];
         std::size_t j = i;
-        for (; j > 0 && active[j - 1].key > moving.key; --j) {
-            active[j] = active[j - 1];
+        for (; j > 0 && first[j - 1].key > moving.key; --j) {
+            first[j] = first[j - 1];
         }
-        active[j] = moving;
+        first[j] = moving;
     }
-}
-
-// Drops the edges whose last row is y and moves the rest to row y + 1.
-void retire_and_advance(std::vector<Edge> &active, std::int64_t y) {
-    std::size_t kept = 0;
-    for (std::size_t i = 0; i < active.size(); ++i) {
-        if (active[i].y_last != y) {
-            active[kept] = active[i];
-            advance(active[kept]);
-            ++kept;
-        }
-    }
-    active.resize(kept);
 }
 
 // Paints row y from crossing keys sorted ascending.
@@ -126,41 +120,145 @@ void paint_pairs(const SpanPainter &painter, std::int64_t y, const std::int64_t 
     }
 }
 
-void fill_scanlines(const SpanPainter &painter, const PixpenPoint *points, std::size_t count) {
-    std::vector<Edge> edges;
-    edges.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        Edge edge;
-        if (make_edge(points[i], points[(i + 1) % count], painter.height(), edge)) {
-            edges.push_back(edge);
+constexpr std::int64_t kNoRow = INT64_MAX;
+
+// The even-odd runs of the fill, one row at a time from the top. The row's
+// crossings stay in the order of the row before, so that sorting them is
+// cheap; edges that begin in a row are merged in where their keys belong.
+class FillRows {
+  public:
+    FillRows(const PixpenPoint *points, std::size_t count, std::int64_t height) {
+        edges_.reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            Edge edge;
+            if (make_edge(points[i], points[(i + 1) % count], height, edge)) {
+                edges_.push_back(edge);
+            }
         }
+        // Sorting through plain pointers keeps the library's symbol table free
+        // of the standard library's iterator comparison helpers.
+        std::sort(edges_.data(), edges_.data() + edges_.size(),
+                  [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
     }
-    // Sorting through plain pointers keeps the library's symbol table free of
-    // the standard library's iterator comparison helpers.
-    std::sort(edges.data(), edges.data() + edges.size(),
-              [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
-    std::vector<Edge> active;
-    std::vector<std::int64_t> keys;
-    std::size_t next = 0;
-    const std::int64_t y_end = edges.empty() ? 0 : painter.height();
-    for (std::int64_t y = edges.empty() ? 0 : edges.front().y_first; y < y_end; ++y) {
-        while (next < edges.size() && edges[next].y_first == y) {
-            active.push_back(edges[next++]);
+
+    bool idle() const { return current_.empty(); }
+    std::int64_t next_start() const {
+        return next_ < edges_.size() ? edges_[next_].y_first : kNoRow;
+    }
+    // Begins again at row y after rows that no edge crosses.
+    void resume(std::int64_t y) {
+        admit(y);
+        current_.swap(arriving_);
+    }
+
+    void paint_row(const SpanPainter &painter, std::int64_t y) {
+        sort_by_key(current_);
+        for (std::size_t i = 0; i + 1 < current_.size(); i += 2) {
+            painter.run(y, (current_[i].key + 1) >> 1, current_[i + 1].key >> 1);
         }
-        if (active.empty()) {
-            if (next == edges.size()) {
+        step_to(y + 1);
+    }
+
+  private:
+    // arriving_ = the crossings of the edges that begin in row y, sorted.
+    void admit(std::int64_t y) {
+        arriving_.clear();
+        for (; next_ < edges_.size() && edges_[next_].y_first == y; ++next_) {
+            arriving_.push_back({crossing_key(edges_[next_]), next_});
+        }
+        sort_by_key(arriving_);
+    }
+
+    // Drops the edges that end above row y, steps the rest to it and merges
+    // in the edges that begin there.
+    void step_to(std::int64_t y) {
+        admit(y);
+        following_.clear();
+        std::size_t a = 0;
+        for (const Crossing &crossing : current_) {
+            Edge &edge = edges_[crossing.edge];
+            if (edge.y_last < y) {
+                continue;
+            }
+            advance(edge);
+            const std::int64_t key = crossing_key(edge);
+            for (; a < arriving_.size() && arriving_[a].key < key; ++a) {
+                following_.push_back(arriving_[a]);
+            }
+            following_.push_back({key, crossing.edge});
+        }
+        for (; a < arriving_.size(); ++a) {
+            following_.push_back(arriving_[a]);
+        }
+        current_.swap(following_);
+    }
+
+    std::vector<Edge> edges_; // by first row
+    std::size_t next_ = 0;    // first edge not yet admitted
+    std::vector<Crossing> current_, following_, arriving_;
+};
+
+// Every edge's line walk, one row at a time from the top.
+class OutlineRows {
+  public:
+    OutlineRows(const PixpenPoint *points, std::size_t count, const SpanPainter &painter) {
+        const ClipRect bounds{0, 0, painter.width() - 1, painter.height() - 1};
+        for (std::size_t i = 0; i < count; ++i) {
+            const PixpenPoint a = points[i];
+            const PixpenPoint b = points[(i + 1) % count];
+            if (const auto segment = pixpen::detail::clip_line(a.x, a.y, b.x, b.y, bounds)) {
+                walks_.emplace_back(*segment);
+            }
+        }
+        std::sort(walks_.data(), walks_.data() + walks_.size(),
+                  [](const LineRows &a, const LineRows &b) { return a.row() < b.row(); });
+    }
+
+    bool idle() const { return active_.empty(); }
+    std::int64_t next_start() const {
+        return next_ < walks_.size() ? walks_[next_].row() : kNoRow;
+    }
+
+    void paint_row(const SpanPainter &painter, std::int64_t y) {
+        for (; next_ < walks_.size() && walks_[next_].row() == y; ++next_) {
+            active_.push_back(walks_[next_]);
+        }
+        std::size_t kept = 0;
+        for (LineRows &walk : active_) {
+            std::int64_t first = 0;
+            std::int64_t last = 0;
+            walk.take_run(first, last);
+            painter.run(y, first, last);
+            if (!walk.done()) {
+                active_[kept++] = walk;
+            }
+        }
+        active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(kept), active_.end());
+    }
+
+  private:
+    std::vector<LineRows> walks_; // by first row
+    std::size_t next_ = 0;        // first walk not yet begun
+    std::vector<LineRows> active_;
+};
+
+// The fill and the outline in one sweep, so that each row is written while
+// it is in cache.
+void fill_with_outline(const SpanPainter &painter, const PixpenPoint *points, std::size_t count) {
+    FillRows fill(points, count, painter.height());
+    OutlineRows outline(points, count, painter);
+    for (std::int64_t y = 0; y < painter.height(); ++y) {
+        if (fill.idle() && outline.idle()) {
+            y = std::min(fill.next_start(), outline.next_start());
+            if (y == kNoRow) {
                 break;
             }
-            y = edges[next].y_first - 1; // jump over rows no edge crosses
-            continue;
+            if (fill.next_start() == y) {
+                fill.resume(y);
+            }
         }
-        sort_by_crossing(active);
-        keys.resize(active.size());
-        for (std::size_t i = 0; i < active.size(); ++i) {
-            keys[i] = active[i].key;
-        }
-        paint_pairs(painter, y, keys.data(), keys.size());
-        retire_and_advance(active, y);
+        fill.paint_row(painter, y);
+        outline.paint_row(painter, y);
     }
 }
 
@@ -245,11 +343,11 @@ PIXPEN_API void do_fill_polygon(Image image, const PixpenPoint *points, size_t c
         return;
     }
     try {
-        fill_scanlines(painter, points, count);
+        fill_with_outline(painter, points, count);
     } catch (const std::bad_alloc &) {
         fill_scanlines_slowly(painter, points, count);
+        draw_outline(image, points, count, color);
     }
-    draw_outline(image, points, count, color);
 }
 
 } // extern "C"
