@@ -38,12 +38,25 @@ struct Edge {
     std::int64_t dy;              // > 0
     std::int64_t step_floor;      // (x1 - x0) / dy, floored, added every row
     std::int64_t step_remainder;  // and the rest, in [0, dy)
+    std::int64_t round_below;     // the walk rounds the crossing up when remainder > this
 };
 
 // Key that orders crossings by value as far as the runs need: 2 * floor, plus
 // one when the crossing is not whole.
 std::int64_t crossing_key(const Edge &edge) {
     return 2 * edge.floor_x + (edge.remainder != 0 ? 1 : 0);
+}
+
+// The same order with one more bit, whether the edge's line walk sets the
+// pixel right of the crossing: the sweep paints the pixel the walk sets in
+// the row along with the fill.
+std::int64_t sweep_key(const Edge &edge) {
+    return 2 * crossing_key(edge) + (edge.remainder > edge.round_below ? 1 : 0);
+}
+
+// The pixel the walk sets in the crossing's row.
+std::int64_t walk_pixel(std::int64_t key) {
+    return (key >> 2) + (key & 1);
 }
 
 // Sets the edge's crossing for row y; `low` is its upper end on screen.
@@ -62,6 +75,8 @@ bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
     if (a.y == b.y) {
         return false;
     }
+    // The walk from a rounds a crossing halfway between two pixels towards a.
+    const std::int64_t halfway_up = a.x > b.x ? 1 : 0;
     if (a.y > b.y) {
         std::swap(a, b);
     }
@@ -74,6 +89,7 @@ bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
     const std::int64_t dx = std::int64_t{b.x} - a.x;
     edge.step_floor = pixpen::detail::line_detail::floor_div(dx, edge.dy);
     edge.step_remainder = dx - edge.step_floor * edge.dy;
+    edge.round_below = (edge.dy - halfway_up) >> 1;
     place(edge, a, b, edge.y_first);
     return true;
 }
@@ -154,7 +170,12 @@ class FillRows {
     void paint_row(const SpanPainter &painter, std::int64_t y) {
         sort_by_key(current_);
         for (std::size_t i = 0; i + 1 < current_.size(); i += 2) {
-            painter.run(y, (current_[i].key + 1) >> 1, current_[i + 1].key >> 1);
+            // The fill between the crossings, and the pixel each edge's walk
+            // sets, which is at most half a pixel from its crossing; when the
+            // two round past each other they are neighbours.
+            const std::int64_t left = walk_pixel(current_[i].key);
+            const std::int64_t right = walk_pixel(current_[i + 1].key);
+            painter.run(y, std::min(left, right), std::max(left, right));
         }
         step_to(y + 1);
     }
@@ -164,7 +185,7 @@ class FillRows {
     void admit(std::int64_t y) {
         arriving_.clear();
         for (; next_ < edges_.size() && edges_[next_].y_first == y; ++next_) {
-            arriving_.push_back({crossing_key(edges_[next_]), next_});
+            arriving_.push_back({sweep_key(edges_[next_]), next_});
         }
         sort_by_key(arriving_);
     }
@@ -181,7 +202,7 @@ class FillRows {
                 continue;
             }
             advance(edge);
-            const std::int64_t key = crossing_key(edge);
+            const std::int64_t key = sweep_key(edge);
             for (; a < arriving_.size() && arriving_[a].key < key; ++a) {
                 following_.push_back(arriving_[a]);
             }
@@ -198,7 +219,10 @@ class FillRows {
     std::vector<Crossing> current_, following_, arriving_;
 };
 
-// Every edge's line walk, one row at a time from the top.
+// What the fill's runs leave out of the outline, one row at a time from the
+// top: the walks of the edges that are wider than tall, which set a run of
+// pixels per row rather than the one next to the crossing, and the corners,
+// which end the other edges' walks in a row whose crossing is not counted.
 class OutlineRows {
   public:
     OutlineRows(const PixpenPoint *points, std::size_t count, const SpanPainter &painter) {
@@ -206,20 +230,35 @@ class OutlineRows {
         for (std::size_t i = 0; i < count; ++i) {
             const PixpenPoint a = points[i];
             const PixpenPoint b = points[(i + 1) % count];
+            if (a.x >= 0 && a.x < painter.width() && a.y >= 0 && a.y < painter.height()) {
+                corners_.push_back(a);
+            }
+            if (!is_wide(a, b)) {
+                continue;
+            }
             if (const auto segment = pixpen::detail::clip_line(a.x, a.y, b.x, b.y, bounds)) {
                 walks_.emplace_back(*segment);
             }
         }
         std::sort(walks_.data(), walks_.data() + walks_.size(),
                   [](const LineRows &a, const LineRows &b) { return a.row() < b.row(); });
+        std::sort(corners_.data(), corners_.data() + corners_.size(),
+                  [](PixpenPoint a, PixpenPoint b) { return a.y < b.y; });
     }
 
     bool idle() const { return active_.empty(); }
     std::int64_t next_start() const {
-        return next_ < walks_.size() ? walks_[next_].row() : kNoRow;
+        std::int64_t row = next_ < walks_.size() ? walks_[next_].row() : kNoRow;
+        if (next_corner_ < corners_.size()) {
+            row = std::min<std::int64_t>(row, corners_[next_corner_].y);
+        }
+        return row;
     }
 
     void paint_row(const SpanPainter &painter, std::int64_t y) {
+        for (; next_corner_ < corners_.size() && corners_[next_corner_].y == y; ++next_corner_) {
+            painter.pixel(corners_[next_corner_].x, y);
+        }
         for (; next_ < walks_.size() && walks_[next_].row() == y; ++next_) {
             active_.push_back(walks_[next_]);
         }
@@ -237,9 +276,17 @@ class OutlineRows {
     }
 
   private:
+    static bool is_wide(PixpenPoint a, PixpenPoint b) {
+        const std::int64_t dx = std::int64_t{b.x} - a.x;
+        const std::int64_t dy = std::int64_t{b.y} - a.y;
+        return (dx < 0 ? -dx : dx) > (dy < 0 ? -dy : dy);
+    }
+
     std::vector<LineRows> walks_; // by first row
     std::size_t next_ = 0;        // first walk not yet begun
     std::vector<LineRows> active_;
+    std::vector<PixpenPoint> corners_; // inside the image, by row
+    std::size_t next_corner_ = 0;
 };
 
 // The fill and the outline in one sweep, so that each row is written while
