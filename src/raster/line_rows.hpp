@@ -17,7 +17,6 @@
 #include <cstdint>
 
 #include "raster/line_walk.hpp"
-#include "raster/span.hpp"
 
 namespace pixpen::detail {
 
@@ -34,8 +33,11 @@ class LineRows {
         if (!steep_ && two_dminor_ > 0) {
             // Visit index at which each following row begins:
             // ceil((j * two_dmajor - remainder) / two_dminor) for j = 1, 2, ...
-            row_ends_ = FloorStepper(two_dmajor_ - remainder_ + two_dminor_ - 1, two_dmajor_,
-                                     two_dminor_);
+            const std::int64_t first_end = two_dmajor_ - remainder_ + two_dminor_ - 1;
+            row_end_ = first_end / two_dminor_;
+            end_remainder_ = first_end % two_dminor_;
+            end_step_ = two_dmajor_ / two_dminor_;
+            end_step_remainder_ = two_dmajor_ % two_dminor_;
         }
     }
 
@@ -68,9 +70,14 @@ class LineRows {
         if (two_dminor_ == 0) {
             return left_;
         }
-        const std::int64_t visits = row_ends_.value() - row_begin_;
-        row_begin_ = row_ends_.value();
-        row_ends_.next();
+        const std::int64_t visits = row_end_ - row_begin_;
+        row_begin_ = row_end_;
+        // Without a branch, as the carry follows no pattern a predictor
+        // could learn.
+        end_remainder_ += end_step_remainder_;
+        const std::int64_t carry = end_remainder_ >= two_dminor_ ? 1 : 0;
+        end_remainder_ -= two_dminor_ & -carry;
+        row_end_ += end_step_ + carry;
         return visits;
     }
 
@@ -92,8 +99,11 @@ class LineRows {
     std::int64_t two_dminor_, two_dmajor_;
     std::int64_t major_dx_, minor_dx_;
     bool steep_; // y is the major axis: one pixel per row
-    FloorStepper row_ends_;
-    std::int64_t row_begin_ = 0;
+    // Visit index (from the first) where the current row begins and ends,
+    // the end kept as a quotient and remainder by two_dminor.
+    std::int64_t row_begin_ = 0, row_end_ = 0, end_remainder_ = 0;
+    std::int64_t end_step_ = 0, end_step_remainder_ = 0; // two_dmajor / two_dminor
+
 };
 
 } // namespace pixpen::detail

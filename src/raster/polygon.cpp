@@ -32,13 +32,14 @@ using pixpen::detail::SpanPainter;
 using pixpen::detail::wide_int;
 
 struct Edge {
-    std::int64_t y_first, y_last; // rows the edge crosses, clipped to the image
+    std::int32_t y_first, y_last; // rows the edge crosses, clipped to the image
     std::int64_t floor_x;         // crossing = floor_x + remainder / dy in the current row
     std::int64_t remainder;       // in [0, dy)
     std::int64_t dy;              // > 0
     std::int64_t step_floor;      // (x1 - x0) / dy, floored, added every row
     std::int64_t step_remainder;  // and the rest, in [0, dy)
     std::int64_t round_below;     // the walk rounds the crossing up when remainder > this
+    std::int64_t key;             // sweep_key() in the current row, kept by the sweep
 };
 
 // Key that orders crossings by value as far as the runs need: 2 * floor, plus
@@ -80,11 +81,14 @@ bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
     if (a.y > b.y) {
         std::swap(a, b);
     }
-    edge.y_first = std::max<std::int64_t>(a.y, 0);
-    edge.y_last = std::min<std::int64_t>(std::int64_t{b.y} - 1, height - 1);
-    if (edge.y_first > edge.y_last) {
+    const std::int64_t y_first = std::max<std::int64_t>(a.y, 0);
+    const std::int64_t y_last = std::min<std::int64_t>(std::int64_t{b.y} - 1, height - 1);
+    if (y_first > y_last) {
         return false;
     }
+    // Both within [0, height), which fits an int.
+    edge.y_first = static_cast<std::int32_t>(y_first);
+    edge.y_last = static_cast<std::int32_t>(y_last);
     edge.dy = std::int64_t{b.y} - a.y;
     const std::int64_t dx = std::int64_t{b.x} - a.x;
     edge.step_floor = pixpen::detail::line_detail::floor_div(dx, edge.dy);
@@ -94,30 +98,26 @@ bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
     return true;
 }
 
-void advance(Edge &edge) {
-    edge.floor_x += edge.step_floor;
-    edge.remainder += edge.step_remainder;
-    if (edge.remainder >= edge.dy) {
-        edge.remainder -= edge.dy;
-        ++edge.floor_x;
-    }
+// Copies the edge to `out` stepped one row down. Stepping the copy rather
+// than the original spares the copy a read of fields just written.
+void append_advanced(const Edge &edge, std::int64_t floor_x, std::int64_t remainder,
+                     std::vector<Edge> &out) {
+    out.push_back(edge);
+    Edge &moved = out.back();
+    moved.floor_x = floor_x;
+    moved.remainder = remainder;
+    moved.key = sweep_key(moved);
 }
-
-// A crossing of the current row: its key, and the edge it belongs to.
-struct Crossing {
-    std::int64_t key;
-    std::size_t edge;
-};
 
 // Edges keep their order from row to row except where they meet or cross,
 // so an insertion sort has little to do.
-void sort_by_key(std::vector<Crossing> &crossings) {
-    Crossing *const first = crossings.data();
+void sort_by_key(std::vector<Edge> &crossings) {
+    Edge *const first = crossings.data();
     for (std::size_t i = 1; i < crossings.size(); ++i) {
         if (first[i - 1].key <= first[i].key) {
             continue;
         }
-        const Crossing moving = first[i];
+        const Edge moving = first[i];
         std::size_t j = i;
         for (; j > 0 && first[j - 1].key > moving.key; --j) {
             first[j] = first[j - 1];
@@ -138,9 +138,10 @@ void paint_pairs(const SpanPainter &painter, std::int64_t y, const std::int64_t 
 
 constexpr std::int64_t kNoRow = INT64_MAX;
 
-// The even-odd runs of the fill, one row at a time from the top. The row's
-// crossings stay in the order of the row before, so that sorting them is
-// cheap; edges that begin in a row are merged in where their keys belong.
+// The even-odd runs of the fill, one row at a time from the top. The edges
+// that cross the row are stored in the order of their crossings in the row
+// before, so that sorting them is cheap and stepping them reads memory in
+// order; edges that begin in a row are merged in where their keys belong.
 class FillRows {
   public:
     FillRows(const PixpenPoint *points, std::size_t count, std::int64_t height) {
@@ -185,7 +186,8 @@ class FillRows {
     void admit(std::int64_t y) {
         arriving_.clear();
         for (; next_ < edges_.size() && edges_[next_].y_first == y; ++next_) {
-            arriving_.push_back({sweep_key(edges_[next_]), next_});
+            arriving_.push_back(edges_[next_]);
+            arriving_.back().key = sweep_key(edges_[next_]);
         }
         sort_by_key(arriving_);
     }
@@ -196,17 +198,22 @@ class FillRows {
         admit(y);
         following_.clear();
         std::size_t a = 0;
-        for (const Crossing &crossing : current_) {
-            Edge &edge = edges_[crossing.edge];
+        for (const Edge &edge : current_) {
             if (edge.y_last < y) {
                 continue;
             }
-            advance(edge);
-            const std::int64_t key = sweep_key(edge);
-            for (; a < arriving_.size() && arriving_[a].key < key; ++a) {
+            // Without a branch: whether the remainder carries is as good as
+            // random from edge to edge, and a mispredicted jump would cost
+            // more than the whole step.
+            std::int64_t remainder = edge.remainder + edge.step_remainder;
+            const std::int64_t carry = remainder >= edge.dy ? 1 : 0;
+            remainder -= edge.dy & -carry;
+            const std::int64_t floor_x = edge.floor_x + edge.step_floor + carry;
+            // Only the order by whole pixels matters for the merge.
+            for (; a < arriving_.size() && (arriving_[a].key >> 2) < floor_x; ++a) {
                 following_.push_back(arriving_[a]);
             }
-            following_.push_back({key, crossing.edge});
+            append_advanced(edge, floor_x, remainder, following_);
         }
         for (; a < arriving_.size(); ++a) {
             following_.push_back(arriving_[a]);
@@ -216,7 +223,7 @@ class FillRows {
 
     std::vector<Edge> edges_; // by first row
     std::size_t next_ = 0;    // first edge not yet admitted
-    std::vector<Crossing> current_, following_, arriving_;
+    std::vector<Edge> current_, following_, arriving_;
 };
 
 // What the fill's runs leave out of the outline, one row at a time from the
@@ -262,17 +269,20 @@ class OutlineRows {
         for (; next_ < walks_.size() && walks_[next_].row() == y; ++next_) {
             active_.push_back(walks_[next_]);
         }
-        std::size_t kept = 0;
-        for (LineRows &walk : active_) {
+        // The walks' order does not matter, so a finished one makes room by
+        // taking the last one's place.
+        for (std::size_t i = 0; i < active_.size();) {
             std::int64_t first = 0;
             std::int64_t last = 0;
-            walk.take_run(first, last);
+            active_[i].take_run(first, last);
             painter.run(y, first, last);
-            if (!walk.done()) {
-                active_[kept++] = walk;
+            if (!active_[i].done()) {
+                ++i;
+                continue;
             }
+            active_[i] = active_.back();
+            active_.pop_back();
         }
-        active_.erase(active_.begin() + static_cast<std::ptrdiff_t>(kept), active_.end());
     }
 
   private:
