@@ -21,13 +21,12 @@
 #include <vector>
 
 #include "pixpen.h"
-#include "raster/line_rows.hpp"
+#include "raster/line_walk.hpp"
 #include "raster/span.hpp"
 
 namespace {
 
 using pixpen::detail::ClipRect;
-using pixpen::detail::LineRows;
 using pixpen::detail::SpanPainter;
 using pixpen::detail::wide_int;
 
@@ -38,26 +37,17 @@ struct Edge {
     std::int64_t dy;              // > 0
     std::int64_t step_floor;      // (x1 - x0) / dy, floored, added every row
     std::int64_t step_remainder;  // and the rest, in [0, dy)
-    std::int64_t round_below;     // the walk rounds the crossing up when remainder > this
-    std::int64_t key;             // sweep_key() in the current row, kept by the sweep
+    // Where the edge's walk begins and ends in the crossing's row, as
+    // offsets from the crossing (see walk_extent()).
+    std::int64_t left_floor, left_rest, right_floor, right_rest;
+    std::int32_t x_min, x_max; // the walk's columns
+    std::int64_t halfway_left; // 1 when a column on a run's boundary belongs to the run on its right
 };
 
 // Key that orders crossings by value as far as the runs need: 2 * floor, plus
 // one when the crossing is not whole.
 std::int64_t crossing_key(const Edge &edge) {
     return 2 * edge.floor_x + (edge.remainder != 0 ? 1 : 0);
-}
-
-// The same order with one more bit, whether the edge's line walk sets the
-// pixel right of the crossing: the sweep paints the pixel the walk sets in
-// the row along with the fill.
-std::int64_t sweep_key(const Edge &edge) {
-    return 2 * crossing_key(edge) + (edge.remainder > edge.round_below ? 1 : 0);
-}
-
-// The pixel the walk sets in the crossing's row.
-std::int64_t walk_pixel(std::int64_t key) {
-    return (key >> 2) + (key & 1);
 }
 
 // Sets the edge's crossing for row y; `low` is its upper end on screen.
@@ -70,14 +60,61 @@ void place(Edge &edge, PixpenPoint low, PixpenPoint high, std::int64_t y) {
     edge.remainder = static_cast<std::int64_t>(numerator - whole * edge.dy);
 }
 
+// The pixels the line walk from `start` to `end` sets in a row it shares
+// with the fill, as offsets from the row's crossing c. A walk that is
+// taller than wide sets the one pixel nearest to c, a tie going towards
+// `start`. A wider walk sets the pixels whose centre the line passes within
+// half a row of: the columns between c - h and c + h, h = |dx| / (2 dy),
+// where a column exactly at a boundary goes to the row nearer to `start`.
+// Both are floor(c + q + (2 * remainder + r) / (2 dy)) for a few constants.
+void set_walk_offsets(Edge &edge, PixpenPoint start, PixpenPoint end) {
+    using pixpen::detail::line_detail::floor_div;
+    const std::int64_t dx = std::int64_t{end.x} - start.x;
+    const std::int64_t width = dx < 0 ? -dx : dx;
+    const std::int64_t two_dy = 2 * edge.dy;
+    edge.x_min = std::min(start.x, end.x);
+    edge.x_max = std::max(start.x, end.x);
+    if (width <= edge.dy) {
+        // Rounded up when 2 * remainder > dy, or == dy with `start` right.
+        const std::int64_t up_from = edge.dy + (start.x > end.x ? 0 : 1);
+        edge.left_floor = -1;
+        edge.right_floor = 0;
+        edge.left_rest = edge.right_rest = two_dy - up_from;
+        edge.halfway_left = 0;
+        return;
+    }
+    edge.right_floor = floor_div(width, two_dy);
+    edge.right_rest = width - edge.right_floor * two_dy;
+    edge.left_floor = floor_div(-width, two_dy);
+    edge.left_rest = -width - edge.left_floor * two_dy;
+    // A column exactly on a boundary belongs to the row nearer to `start`,
+    // which is the run on its right when the walk goes leftwards.
+    edge.halfway_left = dx < 0 ? 1 : 0;
+}
+
+// First and last column the edge's walk sets in its crossing's row.
+void walk_extent(const Edge &edge, std::int64_t &first, std::int64_t &last) {
+    const std::int64_t two_dy = 2 * edge.dy;
+    const std::int64_t left = 2 * edge.remainder + edge.left_rest; // in [0, 4 dy)
+    const std::int64_t right = 2 * edge.remainder + edge.right_rest;
+    const std::int64_t left_whole = (left == 0) | (left == two_dy);
+    const std::int64_t right_whole = (right == 0) | (right == two_dy);
+    first = edge.floor_x + edge.left_floor + (left >= two_dy) + 1 -
+            (left_whole & edge.halfway_left);
+    last = edge.floor_x + edge.right_floor + (right >= two_dy) -
+           (right_whole & edge.halfway_left);
+    first = std::max<std::int64_t>(first, edge.x_min);
+    last = std::min<std::int64_t>(last, edge.x_max);
+}
+
 // The edge from a to b, ready at its first visible row, or nothing when it
 // is horizontal or misses the visible rows.
 bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
     if (a.y == b.y) {
         return false;
     }
-    // The walk from a rounds a crossing halfway between two pixels towards a.
-    const std::int64_t halfway_up = a.x > b.x ? 1 : 0;
+    const PixpenPoint start = a;
+    const PixpenPoint end = b;
     if (a.y > b.y) {
         std::swap(a, b);
     }
@@ -93,31 +130,37 @@ bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
     const std::int64_t dx = std::int64_t{b.x} - a.x;
     edge.step_floor = pixpen::detail::line_detail::floor_div(dx, edge.dy);
     edge.step_remainder = dx - edge.step_floor * edge.dy;
-    edge.round_below = (edge.dy - halfway_up) >> 1;
+    set_walk_offsets(edge, start, end);
     place(edge, a, b, edge.y_first);
     return true;
 }
 
-// Copies the edge to `out` stepped one row down. Stepping the copy rather
-// than the original spares the copy a read of fields just written.
-void append_advanced(const Edge &edge, std::int64_t floor_x, std::int64_t remainder,
-                     std::vector<Edge> &out) {
-    out.push_back(edge);
-    Edge &moved = out.back();
-    moved.floor_x = floor_x;
-    moved.remainder = remainder;
-    moved.key = sweep_key(moved);
+// An edge in the sweep's order: its crossing's key and the columns its walk
+// sets in the row, with its place in the table of edges in flight.
+struct Crossing {
+    std::int64_t key;
+    std::int32_t first, last;
+    std::size_t slot;
+};
+
+Crossing crossing_of(const Edge &edge, std::size_t slot) {
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    walk_extent(edge, first, last);
+    // Within the edge's columns, which are ints.
+    return {crossing_key(edge), static_cast<std::int32_t>(first), static_cast<std::int32_t>(last),
+            slot};
 }
 
 // Edges keep their order from row to row except where they meet or cross,
 // so an insertion sort has little to do.
-void sort_by_key(std::vector<Edge> &crossings) {
-    Edge *const first = crossings.data();
+void sort_by_key(std::vector<Crossing> &crossings) {
+    Crossing *const first = crossings.data();
     for (std::size_t i = 1; i < crossings.size(); ++i) {
         if (first[i - 1].key <= first[i].key) {
             continue;
         }
-        const Edge moving = first[i];
+        const Crossing moving = first[i];
         std::size_t j = i;
         for (; j > 0 && first[j - 1].key > moving.key; --j) {
             first[j] = first[j - 1];
@@ -138,10 +181,12 @@ void paint_pairs(const SpanPainter &painter, std::int64_t y, const std::int64_t 
 
 constexpr std::int64_t kNoRow = INT64_MAX;
 
-// The even-odd runs of the fill, one row at a time from the top. The edges
-// that cross the row are stored in the order of their crossings in the row
-// before, so that sorting them is cheap and stepping them reads memory in
-// order; edges that begin in a row are merged in where their keys belong.
+// The fill and the edges' walks, one row at a time from the top. A pair of
+// crossings paints one run: the fill between them and both edges' walk
+// pixels in the row, which touch or overlap it. The crossings stay in the
+// order of the row before, so sorting them is cheap; edges that begin in a
+// row are merged in where their keys belong. The edges themselves stay put
+// in a small table while they are in flight.
 class FillRows {
   public:
     FillRows(const PixpenPoint *points, std::size_t count, std::int64_t height) {
@@ -171,12 +216,9 @@ class FillRows {
     void paint_row(const SpanPainter &painter, std::int64_t y) {
         sort_by_key(current_);
         for (std::size_t i = 0; i + 1 < current_.size(); i += 2) {
-            // The fill between the crossings, and the pixel each edge's walk
-            // sets, which is at most half a pixel from its crossing; when the
-            // two round past each other they are neighbours.
-            const std::int64_t left = walk_pixel(current_[i].key);
-            const std::int64_t right = walk_pixel(current_[i + 1].key);
-            painter.run(y, std::min(left, right), std::max(left, right));
+            const Crossing &left = current_[i];
+            const Crossing &right = current_[i + 1];
+            painter.run(y, std::min(left.first, right.first), std::max(left.last, right.last));
         }
         step_to(y + 1);
     }
@@ -186,8 +228,15 @@ class FillRows {
     void admit(std::int64_t y) {
         arriving_.clear();
         for (; next_ < edges_.size() && edges_[next_].y_first == y; ++next_) {
-            arriving_.push_back(edges_[next_]);
-            arriving_.back().key = sweep_key(edges_[next_]);
+            std::size_t slot = in_flight_.size();
+            if (free_slots_.empty()) {
+                in_flight_.push_back(edges_[next_]);
+            } else {
+                slot = free_slots_.back();
+                free_slots_.pop_back();
+                in_flight_[slot] = edges_[next_];
+            }
+            arriving_.push_back(crossing_of(edges_[next_], slot));
         }
         sort_by_key(arriving_);
     }
@@ -198,22 +247,25 @@ class FillRows {
         admit(y);
         following_.clear();
         std::size_t a = 0;
-        for (const Edge &edge : current_) {
+        for (const Crossing &crossing : current_) {
+            Edge &edge = in_flight_[crossing.slot];
             if (edge.y_last < y) {
+                free_slots_.push_back(crossing.slot);
                 continue;
             }
-            // Without a branch: whether the remainder carries is as good as
-            // random from edge to edge, and a mispredicted jump would cost
-            // more than the whole step.
-            std::int64_t remainder = edge.remainder + edge.step_remainder;
-            const std::int64_t carry = remainder >= edge.dy ? 1 : 0;
-            remainder -= edge.dy & -carry;
-            const std::int64_t floor_x = edge.floor_x + edge.step_floor + carry;
-            // Only the order by whole pixels matters for the merge.
-            for (; a < arriving_.size() && (arriving_[a].key >> 2) < floor_x; ++a) {
+            step(edge);
+            // Fields one by one: a whole Crossing built first would be read
+            // back, in wider pieces than it was written, before the store had
+            // landed, which stalls.
+            const std::int64_t key = crossing_key(edge);
+            std::int64_t first = 0;
+            std::int64_t last = 0;
+            walk_extent(edge, first, last);
+            for (; a < arriving_.size() && arriving_[a].key < key; ++a) {
                 following_.push_back(arriving_[a]);
             }
-            append_advanced(edge, floor_x, remainder, following_);
+            following_.push_back({key, static_cast<std::int32_t>(first),
+                                  static_cast<std::int32_t>(last), crossing.slot});
         }
         for (; a < arriving_.size(); ++a) {
             following_.push_back(arriving_[a]);
@@ -221,92 +273,68 @@ class FillRows {
         current_.swap(following_);
     }
 
+    // Without a branch: whether the remainder carries is as good as random
+    // from edge to edge, and a mispredicted jump costs more than the step.
+    static void step(Edge &edge) {
+        const std::int64_t remainder = edge.remainder + edge.step_remainder;
+        const std::int64_t carry = remainder >= edge.dy ? 1 : 0;
+        edge.remainder = remainder - (edge.dy & -carry);
+        edge.floor_x += edge.step_floor + carry;
+    }
+
     std::vector<Edge> edges_; // by first row
     std::size_t next_ = 0;    // first edge not yet admitted
-    std::vector<Edge> current_, following_, arriving_;
+    std::vector<Edge> in_flight_;
+    std::vector<std::size_t> free_slots_;
+    std::vector<Crossing> current_, following_, arriving_;
 };
 
-// What the fill's runs leave out of the outline, one row at a time from the
-// top: the walks of the edges that are wider than tall, which set a run of
-// pixels per row rather than the one next to the crossing, and the corners,
-// which end the other edges' walks in a row whose crossing is not counted.
-class OutlineRows {
+// The last row of each edge's walk, which the fill's half-open rows leave
+// out: the bottom corner of a steep edge, the last run of a flat one, the
+// whole of a horizontal one.
+class LastRows {
   public:
-    OutlineRows(const PixpenPoint *points, std::size_t count, const SpanPainter &painter) {
-        const ClipRect bounds{0, 0, painter.width() - 1, painter.height() - 1};
+    LastRows(const PixpenPoint *points, std::size_t count, const SpanPainter &painter) {
         for (std::size_t i = 0; i < count; ++i) {
             const PixpenPoint a = points[i];
             const PixpenPoint b = points[(i + 1) % count];
-            if (a.x >= 0 && a.x < painter.width() && a.y >= 0 && a.y < painter.height()) {
-                corners_.push_back(a);
-            }
-            if (!is_wide(a, b)) {
-                continue;
-            }
-            if (const auto segment = pixpen::detail::clip_line(a.x, a.y, b.x, b.y, bounds)) {
-                walks_.emplace_back(*segment);
+            const std::int64_t y = std::max(a.y, b.y);
+            const ClipRect row{0, y, painter.width() - 1, y};
+            if (const auto segment = pixpen::detail::clip_line(a.x, a.y, b.x, b.y, row)) {
+                const std::int64_t other_end =
+                    segment->x + (segment->count - 1) * segment->major_dx;
+                runs_.push_back({y, std::min(segment->x, other_end),
+                                 std::max(segment->x, other_end)});
             }
         }
-        std::sort(walks_.data(), walks_.data() + walks_.size(),
-                  [](const LineRows &a, const LineRows &b) { return a.row() < b.row(); });
-        std::sort(corners_.data(), corners_.data() + corners_.size(),
-                  [](PixpenPoint a, PixpenPoint b) { return a.y < b.y; });
+        std::sort(runs_.data(), runs_.data() + runs_.size(),
+                  [](const Run &a, const Run &b) { return a.y < b.y; });
     }
 
-    bool idle() const { return active_.empty(); }
-    std::int64_t next_start() const {
-        std::int64_t row = next_ < walks_.size() ? walks_[next_].row() : kNoRow;
-        if (next_corner_ < corners_.size()) {
-            row = std::min<std::int64_t>(row, corners_[next_corner_].y);
-        }
-        return row;
-    }
+    std::int64_t next_start() const { return next_ < runs_.size() ? runs_[next_].y : kNoRow; }
 
     void paint_row(const SpanPainter &painter, std::int64_t y) {
-        for (; next_corner_ < corners_.size() && corners_[next_corner_].y == y; ++next_corner_) {
-            painter.pixel(corners_[next_corner_].x, y);
-        }
-        for (; next_ < walks_.size() && walks_[next_].row() == y; ++next_) {
-            active_.push_back(walks_[next_]);
-        }
-        // The walks' order does not matter, so a finished one makes room by
-        // taking the last one's place.
-        for (std::size_t i = 0; i < active_.size();) {
-            std::int64_t first = 0;
-            std::int64_t last = 0;
-            active_[i].take_run(first, last);
-            painter.run(y, first, last);
-            if (!active_[i].done()) {
-                ++i;
-                continue;
-            }
-            active_[i] = active_.back();
-            active_.pop_back();
+        for (; next_ < runs_.size() && runs_[next_].y == y; ++next_) {
+            painter.run(y, runs_[next_].first, runs_[next_].last);
         }
     }
 
   private:
-    static bool is_wide(PixpenPoint a, PixpenPoint b) {
-        const std::int64_t dx = std::int64_t{b.x} - a.x;
-        const std::int64_t dy = std::int64_t{b.y} - a.y;
-        return (dx < 0 ? -dx : dx) > (dy < 0 ? -dy : dy);
-    }
-
-    std::vector<LineRows> walks_; // by first row
-    std::size_t next_ = 0;        // first walk not yet begun
-    std::vector<LineRows> active_;
-    std::vector<PixpenPoint> corners_; // inside the image, by row
-    std::size_t next_corner_ = 0;
+    struct Run {
+        std::int64_t y, first, last;
+    };
+    std::vector<Run> runs_; // by row
+    std::size_t next_ = 0;
 };
 
-// The fill and the outline in one sweep, so that each row is written while
-// it is in cache.
+// The fill and the outline in one sweep, so that each row is written once,
+// while it is in cache.
 void fill_with_outline(const SpanPainter &painter, const PixpenPoint *points, std::size_t count) {
     FillRows fill(points, count, painter.height());
-    OutlineRows outline(points, count, painter);
+    LastRows last_rows(points, count, painter);
     for (std::int64_t y = 0; y < painter.height(); ++y) {
-        if (fill.idle() && outline.idle()) {
-            y = std::min(fill.next_start(), outline.next_start());
+        if (fill.idle()) {
+            y = std::min(fill.next_start(), last_rows.next_start());
             if (y == kNoRow) {
                 break;
             }
@@ -315,7 +343,7 @@ void fill_with_outline(const SpanPainter &painter, const PixpenPoint *points, st
             }
         }
         fill.paint_row(painter, y);
-        outline.paint_row(painter, y);
+        last_rows.paint_row(painter, y);
     }
 }
 
