@@ -245,7 +245,10 @@ class FillRows {
     // in the edges that begin there.
     void step_to(std::int64_t y) {
         admit(y);
-        following_.clear();
+        // Written through a pointer: push_back's capacity check on every
+        // crossing costs more than sizing the buffer once.
+        following_.resize(current_.size() + arriving_.size());
+        Crossing *out = following_.data();
         std::size_t a = 0;
         for (const Crossing &crossing : current_) {
             Edge &edge = in_flight_[crossing.slot];
@@ -262,14 +265,15 @@ class FillRows {
             std::int64_t last = 0;
             walk_extent(edge, first, last);
             for (; a < arriving_.size() && arriving_[a].key < key; ++a) {
-                following_.push_back(arriving_[a]);
+                *out++ = arriving_[a];
             }
-            following_.push_back({key, static_cast<std::int32_t>(first),
-                                  static_cast<std::int32_t>(last), crossing.slot});
+            *out++ = {key, static_cast<std::int32_t>(first), static_cast<std::int32_t>(last),
+                      crossing.slot};
         }
         for (; a < arriving_.size(); ++a) {
-            following_.push_back(arriving_[a]);
+            *out++ = arriving_[a];
         }
+        following_.resize(static_cast<std::size_t>(out - following_.data()));
         current_.swap(following_);
     }
 
