@@ -10,6 +10,14 @@
 // horizontal edge or on the top vertex of an edge are on the outline, which
 // is drawn anyway.
 //
+// The outline is painted in the same sweep, so that each row is written
+// while it is in cache; walking it edge by edge afterwards touches a new row
+// for almost every pixel of a steep edge. In a row that an edge crosses, its
+// walk sets one run of pixels next to the crossing, which follows from the
+// crossing alone, so a pair of crossings paints a single run: the fill and
+// both walks' pixels. Each walk's last row, which the half-open rows leave
+// out, comes from the line walk's own clipping.
+//
 // Crossings are kept as floor plus a remainder so that they step from row to
 // row by addition; two crossings with the same floor are ordered only by
 // whether they are whole, which is all the runs' ends depend on.
@@ -41,7 +49,8 @@ struct Edge {
     // offsets from the crossing (see walk_extent()).
     std::int64_t left_floor, left_rest, right_floor, right_rest;
     std::int32_t x_min, x_max; // the walk's columns
-    std::int64_t halfway_left; // 1 when a column on a run's boundary belongs to the run on its right
+    std::int64_t
+        halfway_left; // 1 when a column on a run's boundary belongs to the run on its right
 };
 
 // Key that orders crossings by value as far as the runs need: 2 * floor, plus
@@ -99,10 +108,9 @@ void walk_extent(const Edge &edge, std::int64_t &first, std::int64_t &last) {
     const std::int64_t right = 2 * edge.remainder + edge.right_rest;
     const std::int64_t left_whole = (left == 0) | (left == two_dy);
     const std::int64_t right_whole = (right == 0) | (right == two_dy);
-    first = edge.floor_x + edge.left_floor + (left >= two_dy) + 1 -
-            (left_whole & edge.halfway_left);
-    last = edge.floor_x + edge.right_floor + (right >= two_dy) -
-           (right_whole & edge.halfway_left);
+    first =
+        edge.floor_x + edge.left_floor + (left >= two_dy) + 1 - (left_whole & edge.halfway_left);
+    last = edge.floor_x + edge.right_floor + (right >= two_dy) - (right_whole & edge.halfway_left);
     first = std::max<std::int64_t>(first, edge.x_min);
     last = std::min<std::int64_t>(last, edge.x_max);
 }
@@ -307,8 +315,8 @@ class LastRows {
             if (const auto segment = pixpen::detail::clip_line(a.x, a.y, b.x, b.y, row)) {
                 const std::int64_t other_end =
                     segment->x + (segment->count - 1) * segment->major_dx;
-                runs_.push_back({y, std::min(segment->x, other_end),
-                                 std::max(segment->x, other_end)});
+                runs_.push_back(
+                    {y, std::min(segment->x, other_end), std::max(segment->x, other_end)});
             }
         }
         std::sort(runs_.data(), runs_.data() + runs_.size(),
