@@ -23,7 +23,7 @@ import math
 import warnings
 from array import array
 
-from .. import image as _image
+from .. import _writing
 from ._colors_parse import parse_color_string
 
 __all__ = []  # filled at the end, as the standard module does
@@ -375,15 +375,19 @@ class TurtleScreen:
         ``png_level`` is pixpen.Image.save's: 'default', 'fastest' or 'smallest'."""
         from ._render import render
 
+        from .._native import api
+
         width, height = self._pixel_size()
-        picture = _image.Image(width, height)
+        # A bare image handle, not a pixpen.Image: the runner then never
+        # imports the Image class and what it needs (enum, threading).
+        handle = _writing.new_handle(width, height)
         try:
             shapes = [t._shape_item() for t in self._turtles if t.isvisible()]
             items = self._live_items() + [item for item in shapes if item is not None]
-            render(picture, items, self._transform(), self._bgcolor)
-            picture.save(filename, format, png_level=png_level)
+            render(handle, items, self._transform(), self._bgcolor)
+            _writing.write(handle, filename, format, png_level=png_level)
         finally:
-            picture.close()
+            api.destroy_image(handle)
 
     # ---- turtles, shapes, state ----------------------------------------
 

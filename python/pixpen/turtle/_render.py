@@ -78,14 +78,11 @@ class _Painter:
                          item.width)
 
 
-def render(picture, items, transform, background):
-    """Clears `picture` to `background` and draws `items` on it in order;
-    `transform` is (x origin, y origin, x scale, y scale) from world to pixels."""
-
-    def paint(handle):
-        painter = _Painter(handle, transform)
-        api.do_clear(handle, painter.color(background) or ColorRecord(255, 255, 255))
-        for item in items:
-            painter.draw(item)
-
-    picture._call(paint)
+def render(handle, items, transform, background):
+    """Clears the image `handle` to `background` and draws `items` on it in
+    order; `transform` is (x origin, y origin, x scale, y scale) from world
+    to pixels."""
+    painter = _Painter(handle, transform)
+    api.do_clear(handle, painter.color(background) or ColorRecord(255, 255, 255))
+    for item in items:
+        painter.draw(item)
