@@ -527,7 +527,7 @@ class RawTurtle:
         self.screen = canvas if isinstance(canvas, TurtleScreen) else Screen()
         self.screen._turtles.append(self)
         self._shape = shape
-        self._undo_size = undobuffersize
+        self._set_undo_size(undobuffersize)
         self._grouping = 0
         self._fullcircle = 360.0
         self._set_mode(self.screen._mode)
@@ -602,22 +602,26 @@ class RawTurtle:
 
     # Undo entries are tuples (function, arguments...): cheap to make, as
     # every move makes one; undo() calls function(turtle, arguments...).
+    # _goto and _turn, called for every move, do the same inline.
     def _push_undo(self, entry):
         undo = self._undo
-        if undo is None:
-            return
-        undo.append(entry)
-        # The oldest entries go in batches (amortised O(1) per move), never
-        # while a circle or dot is gathering its entries into one.
-        if len(undo) > 2 * self._undo_size and not self._grouping:
-            self._trim_undo()
+        if undo is not None:
+            undo.append(entry)
+            if len(undo) > self._undo_limit:
+                self._trim_undo()
 
     def _trim_undo(self):
-        if self._undo is not None and len(self._undo) > self._undo_size:
+        # The oldest entries go in batches (amortised O(1) per move), never
+        # while a circle is gathering its entries into one.
+        if self._undo is not None and len(self._undo) > self._undo_size and not self._grouping:
             del self._undo[:len(self._undo) - self._undo_size]
 
-    def setundobuffer(self, size):
+    def _set_undo_size(self, size):
         self._undo_size = size or 0
+        self._undo_limit = 2 * self._undo_size
+
+    def setundobuffer(self, size):
+        self._set_undo_size(size)
         self._undo = [] if size else None
 
     def undobufferentries(self):
@@ -659,7 +663,11 @@ class RawTurtle:
         if self._creating_poly:
             self._poly.append(_vector((x, y)))
         self._x, self._y = x, y
-        self._push_undo((_undo_move, start_x, start_y, path, length, fill_length))
+        undo = self._undo
+        if undo is not None:
+            undo.append((_undo_move, start_x, start_y, path, length, fill_length))
+            if len(undo) > self._undo_limit:
+                self._trim_undo()
 
     def _draw(self, item):
         self._items.append(item)
@@ -667,10 +675,14 @@ class RawTurtle:
 
     def _turn(self, degrees):
         """Turns the heading vector, as Vec2D.rotate does, bit for bit."""
-        c, s = _cos_sin(degrees)
+        c, s = _COS_SIN.get(degrees) or _cos_sin(degrees)
         x, y = self._ox, self._oy
         self._ox, self._oy = x * c + -y * s, y * c + x * s
-        self._push_undo((_undo_turn, x, y))
+        undo = self._undo
+        if undo is not None:
+            undo.append((_undo_turn, x, y))
+            if len(undo) > self._undo_limit:
+                self._trim_undo()
 
     def _rotate(self, angle):
         self._turn(angle * self._degrees_per_unit)
@@ -793,10 +805,10 @@ class RawTurtle:
     # ---- pen -------------------------------------------------------------
 
     def pendown(self):
-        self._change_pen({"pendown": True})
+        self._set_pen("pendown", True)
 
     def penup(self):
-        self._change_pen({"pendown": False})
+        self._set_pen("pendown", False)
 
     def isdown(self):
         return self._pendown
@@ -804,7 +816,7 @@ class RawTurtle:
     def pensize(self, width=None):
         if width is None:
             return self._pensize
-        self._change_pen({"pensize": width})
+        self._set_pen("pensize", width)
 
     def speed(self, speed=None):
         names = {"fastest": 0, "fast": 10, "normal": 6, "slow": 3, "slowest": 1}
@@ -816,12 +828,12 @@ class RawTurtle:
     def pencolor(self, *args):
         if not args:
             return self.screen._color(self._pencolor)
-        self._change_pen({"pencolor": self.screen._colorstr(args)})
+        self._set_pen("pencolor", self.screen._colorstr(args))
 
     def fillcolor(self, *args):
         if not args:
             return self.screen._color(self._fillcolor)
-        self._change_pen({"fillcolor": self.screen._colorstr(args)})
+        self._set_pen("fillcolor", self.screen._colorstr(args))
 
     def color(self, *args):
         if not args:
@@ -874,6 +886,15 @@ class RawTurtle:
         old = {key: getattr(self, fields[key]) for key in changes}
         self._apply_pen(changes)
         self._push_undo((_undo_pen, old))
+
+    def _set_pen(self, key, value):
+        """_change_pen for one field, without the dicts."""
+        field = _PEN_FIELDS[key]
+        old = getattr(self, field)
+        if key in _LINE_KEYS and old != value:
+            self._path = None
+        setattr(self, field, value)
+        self._push_undo((_undo_pen, {key: old}))
 
     def _apply_pen(self, changes):
         fields = _PEN_FIELDS
@@ -1184,7 +1205,7 @@ def _screen_function(name):
 
 def _turtle_function(name):
     def function(*args, **kwargs):
-        return getattr(_getpen(), name)(*args, **kwargs)
+        return getattr(Turtle._pen or _getpen(), name)(*args, **kwargs)
     function.__name__ = name
     function.__doc__ = getattr(RawTurtle, name).__doc__
     return function
