@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/image.hpp"
+#include "core/pixel_memory.hpp"
 #include "pixpen.h"
 #include "raster/whole_image.hpp"
 
@@ -21,6 +22,48 @@ namespace pixpen::detail {
 // Past this size a fill streams around the cache, as memset does: the bytes
 // would not fit in it anyway, and the stores then skip reading every line in.
 constexpr std::size_t kStreamingFill = std::size_t{8} << 20;
+
+namespace {
+
+// The pattern's three registers, in its phase at the first aligned byte.
+struct PatternRegisters {
+    __m128i v0, v1, v2;
+};
+
+// Whole 48-byte groups of [i, end), whose start is in the registers' phase.
+void store_groups(std::uint8_t *bytes, std::size_t i, std::size_t end, PatternRegisters p,
+                  bool streaming) {
+    if (streaming) {
+        for (; i + 48 <= end; i += 48) {
+            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i), p.v0);
+            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i + 16), p.v1);
+            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i + 32), p.v2);
+        }
+        _mm_sfence();
+        return;
+    }
+    for (; i + 48 <= end; i += 48) {
+        _mm_store_si128(reinterpret_cast<__m128i *>(bytes + i), p.v0);
+        _mm_store_si128(reinterpret_cast<__m128i *>(bytes + i + 16), p.v1);
+        _mm_store_si128(reinterpret_cast<__m128i *>(bytes + i + 32), p.v2);
+    }
+}
+
+// A large fill goes by pieces of about a huge page. A piece whose memory the
+// kernel has not handed out yet is written through the cache: the first store
+// makes the kernel zero the page, which leaves it in the cache, and streaming
+// past it would send every line to memory twice. Touched pieces stream.
+std::size_t store_large(std::uint8_t *bytes, std::size_t i, std::size_t size, PatternRegisters p) {
+    constexpr std::size_t kPiece = kHugePageBytes / 48 * 48;
+    for (; i + kPiece <= size; i += kPiece) {
+        store_groups(bytes, i, i + kPiece, p, !never_touched(bytes + i));
+    }
+    const std::size_t end = i + (size - i) / 48 * 48;
+    store_groups(bytes, i, end, p, !never_touched(bytes + i));
+    return end;
+}
+
+} // namespace
 #endif
 
 void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
@@ -37,22 +80,16 @@ void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
     for (std::size_t k = 0; k < sizeof pattern; ++k) {
         pattern[k] = channel[(i + k) % 3];
     }
-    const __m128i v0 = _mm_load_si128(reinterpret_cast<const __m128i *>(pattern));
-    const __m128i v1 = _mm_load_si128(reinterpret_cast<const __m128i *>(pattern + 16));
-    const __m128i v2 = _mm_load_si128(reinterpret_cast<const __m128i *>(pattern + 32));
+    const PatternRegisters registers{
+        _mm_load_si128(reinterpret_cast<const __m128i *>(pattern)),
+        _mm_load_si128(reinterpret_cast<const __m128i *>(pattern + 16)),
+        _mm_load_si128(reinterpret_cast<const __m128i *>(pattern + 32))};
     if (size >= kStreamingFill) {
-        for (; i + 48 <= size; i += 48) {
-            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i), v0);
-            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i + 16), v1);
-            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i + 32), v2);
-        }
-        _mm_sfence();
+        i = store_large(bytes, i, size, registers);
     } else {
-        for (; i + 48 <= size; i += 48) {
-            _mm_store_si128(reinterpret_cast<__m128i *>(bytes + i), v0);
-            _mm_store_si128(reinterpret_cast<__m128i *>(bytes + i + 16), v1);
-            _mm_store_si128(reinterpret_cast<__m128i *>(bytes + i + 32), v2);
-        }
+        const std::size_t end = i + (size - i) / 48 * 48;
+        store_groups(bytes, i, end, registers, false);
+        i = end;
     }
 #endif
     for (; i < size; ++i) {
