@@ -7,6 +7,9 @@ are, for each script. On a shared machine the CPU times are the steadier.
 
     python3 speed.py [--runs N] script.py...
 
+Beside the examples, long_walk.py and many_fills.py here are long scripts,
+where the cost per turtle call outweighs the start.
+
 Needs xvfb-run, ghostscript, Tk for Python (python3-tk), numpy and Pillow,
 and pixpen importable (PYTHONPATH, PIXPEN_LIBRARY).
 """
