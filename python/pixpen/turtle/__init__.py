@@ -24,6 +24,7 @@ import warnings
 from array import array
 
 from .. import _writing
+from .._native import api
 from ._colors_parse import parse_color_string
 
 __all__ = []  # filled at the end, as the standard module does
@@ -374,8 +375,6 @@ class TurtleScreen:
         the format is `format` or the name's suffix (.png, .tga, .ppm).
         ``png_level`` is pixpen.Image.save's: 'default', 'fastest' or 'smallest'."""
         from ._render import render
-
-        from .._native import api
 
         width, height = self._pixel_size()
         # A bare image handle, not a pixpen.Image: the runner then never

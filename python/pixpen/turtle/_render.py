@@ -2,6 +2,7 @@
 
 import math
 from array import array
+from ctypes import c_double
 
 from .._native import ColorRecord, PointRecord, api
 from ._colors_parse import parse_color_string
@@ -50,9 +51,12 @@ class _Painter:
         """Lines through the x, y pairs of `coords` (an array of doubles),
         mapped to pixels in C, all in one call. A line of no length shows
         its round cap: a disc as wide as the pen."""
-        address, count = coords.buffer_info()
+        # A view, not the bare address: while it lives the array cannot
+        # grow, so another thread drawing meanwhile gets a BufferError
+        # instead of C reading freed memory.
+        view = (c_double * len(coords)).from_buffer(coords)
         # y is flipped by a negative scale: oy + y * -ys is oy - y * ys exactly.
-        api.do_thick_polyline(self.handle, address, count // 2, self.ox, self.xs, self.oy,
+        api.do_thick_polyline(self.handle, view, len(coords) // 2, self.ox, self.xs, self.oy,
                               -self.ys, _width(width), color)
 
     def polygon(self, points, fill, outline, width):
