@@ -89,4 +89,21 @@ void release_pixels(const PixelBlock &block) noexcept {
     std::free(block.pixels);
 }
 
+bool never_touched(const void *byte) noexcept {
+#if defined(PIXPEN_MAPPED_PIXELS) && defined(__linux__)
+    const long page_size = sysconf(_SC_PAGESIZE);
+    if (page_size <= 0) {
+        return false;
+    }
+    const auto page = static_cast<std::uintptr_t>(page_size);
+    void *const start =
+        reinterpret_cast<void *>(reinterpret_cast<std::uintptr_t>(byte) / page * page);
+    unsigned char resident = 1;
+    return mincore(start, 1, &resident) == 0 && (resident & 1U) == 0;
+#else
+    static_cast<void>(byte);
+    return false;
+#endif
+}
+
 } // namespace pixpen::detail

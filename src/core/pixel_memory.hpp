@@ -23,4 +23,9 @@ PixelBlock allocate_zeroed_pixels(std::size_t bytes) noexcept;
 // Gives back what allocate_zeroed_pixels returned; an empty block is ignored.
 void release_pixels(const PixelBlock &block) noexcept;
 
+// True when the page holding `byte` has never been touched, so that the kernel
+// will hand out a freshly zeroed page, still in the cache, at the first write.
+// False where that cannot be told.
+bool never_touched(const void *byte) noexcept;
+
 } // namespace pixpen::detail

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/image.hpp"
+#include "core/pixel_memory.hpp"
 #include "pixpen.h"
 #include "raster/pattern_fill.hpp"
 #include "raster/whole_image.hpp"
@@ -38,26 +39,62 @@ std::size_t streaming_fill_limit() {
     }();
     return limit;
 }
+
+namespace {
+
+// The pattern's three registers, in its phase at the first aligned byte.
+struct PatternRegisters {
+    __m128i v0, v1, v2;
+};
+
+// Whole 48-byte groups of [i, end), whose start is in the registers' phase.
+void store_groups(std::uint8_t *bytes, std::size_t i, std::size_t end, PatternRegisters p,
+                  bool streaming) {
+    if (streaming) {
+        for (; i + 48 <= end; i += 48) {
+            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i), p.v0);
+            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i + 16), p.v1);
+            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i + 32), p.v2);
+        }
+        _mm_sfence();
+        return;
+    }
+    for (; i + 48 <= end; i += 48) {
+        _mm_store_si128(reinterpret_cast<__m128i *>(bytes + i), p.v0);
+        _mm_store_si128(reinterpret_cast<__m128i *>(bytes + i + 16), p.v1);
+        _mm_store_si128(reinterpret_cast<__m128i *>(bytes + i + 32), p.v2);
+    }
+}
+
+// A large fill goes by pieces of about a huge page. A piece whose memory the
+// kernel has not handed out yet is written through the cache: the first store
+// makes the kernel zero the page, which leaves it in the cache, and streaming
+// past it would send every line to memory twice. Touched pieces stream.
+std::size_t store_large(std::uint8_t *bytes, std::size_t i, std::size_t size, PatternRegisters p) {
+    constexpr std::size_t kPiece = kHugePageBytes / 48 * 48;
+    for (; i + kPiece <= size; i += kPiece) {
+        store_groups(bytes, i, i + kPiece, p, !never_touched(bytes + i));
+    }
+    const std::size_t end = i + (size - i) / 48 * 48;
+    store_groups(bytes, i, end, p, !never_touched(bytes + i));
+    return end;
+}
+
+} // namespace
 #endif
 
 void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
     const PatternFill pattern(color);
 #if defined(__SSE2__)
     if (size >= streaming_fill_limit()) {
-        // The unaligned copies of the pattern cover the first and last 48
-        // bytes; the streaming stores in between need 16-byte alignment.
+        // Unaligned copies of the pattern cover the first and last 48 bytes;
+        // the registers in between start at the first 16-byte boundary.
         pattern.fill(bytes, 48);
-        std::size_t i = (16 - reinterpret_cast<std::uintptr_t>(bytes) % 16) % 16;
+        const std::size_t first = (16 - reinterpret_cast<std::uintptr_t>(bytes) % 16) % 16;
         const auto load = [&](std::size_t offset) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i *>(pattern.block(offset)));
         };
-        const __m128i v0 = load(i), v1 = load(i + 16), v2 = load(i + 32);
-        for (; i + 48 <= size; i += 48) {
-            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i), v0);
-            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i + 16), v1);
-            _mm_stream_si128(reinterpret_cast<__m128i *>(bytes + i + 32), v2);
-        }
-        _mm_sfence();
+        store_large(bytes, first, size, {load(first), load(first + 16), load(first + 32)});
         pattern.fill(bytes + size - 48, 48);
         return;
     }
