@@ -83,10 +83,10 @@ std::size_t store_large(std::uint8_t *bytes, std::size_t i, std::size_t size, Pa
 } // namespace
 #endif
 
-void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
+void fill_pattern_past_cache(std::uint8_t *bytes, std::size_t size, Color color) {
     const PatternFill pattern(color);
 #if defined(__SSE2__)
-    if (size >= streaming_fill_limit()) {
+    if (size >= 96) {
         // Unaligned copies of the pattern cover the first and last 48 bytes;
         // the registers in between start at the first 16-byte boundary.
         pattern.fill(bytes, 48);
@@ -100,6 +100,16 @@ void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
     }
 #endif
     pattern.fill(bytes, size);
+}
+
+void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
+#if defined(__SSE2__)
+    if (size >= streaming_fill_limit()) {
+        fill_pattern_past_cache(bytes, size, color);
+        return;
+    }
+#endif
+    PatternFill(color).fill(bytes, size);
 }
 
 } // namespace pixpen::detail

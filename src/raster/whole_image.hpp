@@ -16,4 +16,9 @@ void reverse_rgb_copy(std::uint8_t *to, const std::uint8_t *from, std::size_t si
 // megabytes with stores that bypass the cache where the target has them.
 void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color);
 
+// fill_pattern's way past the size the cache holds: by pieces of about a huge
+// page, streaming around the cache except where memory was never touched.
+// Callable on its own so that it is tested whatever the cache's size.
+void fill_pattern_past_cache(std::uint8_t *bytes, std::size_t size, Color color);
+
 } // namespace pixpen::detail
