@@ -167,6 +167,15 @@ typedef struct PixpenPoint {
  * width <= 1 draws exactly what do_line draws. */
 PIXPEN_API void do_thick_line(Image image, int x0, int y0, int x1, int y1, int width, Color color);
 
+/* do_thick_line from each of `count` points to the next. Point i is xy[2i],
+ * xy[2i + 1], drawn at the pixel nearest (x_origin + x * x_scale, y_origin +
+ * y * y_scale), halves up (NaN is 0, far points clip); width is rounded
+ * likewise, at least 1. A segment whose ends meet, wider than 1, is the
+ * do_fill_circle of radius width / 2 - 1/2 rounded. NULL or count < 2: nothing. */
+PIXPEN_API void do_thick_polyline(Image image, const double *xy, size_t count, double x_origin,
+                                  double x_scale, double y_origin, double y_scale, double width,
+                                  Color color);
+
 /* The outline of a polygon: do_line along every edge, the closing edge too. */
 PIXPEN_API void do_polygon(Image image, const PixpenPoint *points, size_t count, Color color);
 

@@ -124,15 +124,6 @@ TEST(FastWholeImage, MatchesTheByteLoopsAtAnyAlignment) {
         }
         ASSERT_TRUE(placed.guards_intact()) << "big at +" << offset;
     }
-    // A fresh picture with one touched row in the middle: its untouched
-    // memory and its touched memory are filled by different stores.
-    auto fresh = test::make_image(2000, 1500);
-    fresh.get()->pixels[2000 * 750].g = 7;
-    do_clear(fresh.get(), Color{1, 2, 3});
-    const Bytes bytes = test::pixel_bytes(fresh.get());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        ASSERT_EQ(bytes[i], i % 3 + 1) << i << " in a fresh picture";
-    }
 }
 
 TEST(FastFiles, TgaAndP3WritersMatchTheStraightforwardBytes) {

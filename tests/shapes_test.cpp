@@ -429,6 +429,12 @@ TEST(Shapes, ExtremeArgumentsDrawTheVisiblePart) {
         {"horizontal thick line",
          [](Image i) { do_thick_line(i, INT_MIN, 9, INT_MAX, 9, 7, kInk); },
          [](std::int64_t, std::int64_t y) { return y >= 6 && y <= 12; }},
+        {"polyline through far and NaN points",
+         [](Image i) {
+             const double xy[] = {-1e300, -5, 1e300, -5, std::nan(""), -5};
+             do_thick_polyline(i, xy, 3, 0, 1, 4, -1, 7, kInk);
+         },
+         [](std::int64_t, std::int64_t y) { return y >= 6 && y <= 12; }},
         {"very wide line", [](Image i) { do_thick_line(i, -5, -5, 40, 3, 1'000'000, kInk); },
          [](std::int64_t, std::int64_t) { return true; }},
         {"widest line far away",

@@ -7,6 +7,9 @@ are, for each script. On a shared machine the CPU times are the steadier.
 
     python3 speed.py [--runs N] script.py...
 
+Beside the examples, long_walk.py and many_fills.py here are long scripts,
+where the cost per turtle call outweighs the start.
+
 Needs xvfb-run, ghostscript, Tk for Python (python3-tk), numpy and Pillow,
 and pixpen importable (PYTHONPATH, PIXPEN_LIBRARY).
 """
@@ -34,8 +37,13 @@ def cpu_of_children():
 ENVIRONMENT = {k: v for k, v in os.environ.items() if k != "PYTHONDONTWRITEBYTECODE"}
 
 
-def timed(commands):
-    """(wall seconds, CPU seconds of every process started, X server included)."""
+def timed(commands, outputs=()):
+    """(wall seconds, CPU seconds of every process started, X server included).
+    The `outputs` are removed first, untimed: replacing a file makes ext4
+    flush it on close, some 4 ms that belong to neither way of drawing."""
+    for path in outputs:
+        if os.path.exists(path):
+            os.remove(path)
     start, cpu = time.perf_counter(), cpu_of_children()
     for command in commands:
         subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
@@ -68,8 +76,8 @@ def main():
             timed(pixpen_commands(script, ours_png))  # writes the bytecode
             ours, theirs = [], []
             for _ in range(options.runs):  # interleaved, so load changes hit both alike
-                ours.append(timed(pixpen_commands(script, ours_png)))
-                theirs.append(timed(standard_commands(script, ps, theirs_png)))
+                ours.append(timed(pixpen_commands(script, ours_png), [ours_png]))
+                theirs.append(timed(standard_commands(script, ps, theirs_png), [ps, theirs_png]))
             a = [statistics.median(t[i] for t in ours) for i in (0, 1)]
             b = [statistics.median(t[i] for t in theirs) for i in (0, 1)]
             equal, near = compare(ours_png, theirs_png)

@@ -75,6 +75,10 @@ SIGNATURES = {
     "do_pixel": (None, [Handle, _int, _int, ColorRecord]),
     "do_line": (None, [Handle, _int, _int, _int, _int, ColorRecord]),
     "do_thick_line": (None, [Handle, _int, _int, _int, _int, _int, ColorRecord]),
+    "do_thick_polyline": (
+        None,
+        [Handle, ctypes.c_void_p, ctypes.c_size_t] + [ctypes.c_double] * 5 + [ColorRecord],
+    ),
     "do_polygon": (None, [Handle, _points, ctypes.c_size_t, ColorRecord]),
     "do_fill_polygon": (None, [Handle, _points, ctypes.c_size_t, ColorRecord]),
     "do_circle": (None, [Handle, _int, _int, _int, ColorRecord]),

@@ -9,7 +9,7 @@ import os
 import threading
 import weakref
 
-from . import _native
+from . import _native, _writing
 from ._native import ColorRecord, ErrorRecord, api
 from .errors import (
     ClosedImageError,
@@ -78,76 +78,16 @@ def _color_record(value):
     return ColorRecord(*Color.coerce(value))
 
 
-class Format(enum.IntEnum):
-    """``ImageFormat`` from pixpen.h; the numbers are stable."""
-
-    TGA = 1
-    PPM_ASCII = 2
-    PPM_BINARY = 3
-    PNG = 4
-
-
-class PngLevel(enum.IntEnum):
-    """``PixpenPngLevel`` from pixpen.h: how PNG output trades time for size."""
-
-    DEFAULT = 0
-    FASTEST = 1
-    SMALLEST = 2
-
-
-def _options(png_level):
-    """The ``PixpenEncodeOptions`` for a level given by name or PngLevel."""
-    if isinstance(png_level, str):
-        try:
-            png_level = PngLevel[png_level.upper()]
-        except KeyError:
-            raise ValueError("unknown PNG level %r: 'default', 'fastest' or 'smallest'"
-                             % png_level) from None
-    elif not isinstance(png_level, int) or isinstance(png_level, bool):
-        raise TypeError("png_level must be a str or pixpen.PngLevel, not %s"
-                        % type(png_level).__name__)
-    # Numbers the library does not know are refused there, with its message.
-    return _native.EncodeOptionsRecord(ctypes.sizeof(_native.EncodeOptionsRecord), int(png_level))
-
-
-# Names a caller may give, and the suffixes recognised when writing; "ppm"
-# means P6 unless ascii=True asks for P3.
-_FORMAT_NAMES = {
-    "tga": Format.TGA,
-    "ppm": Format.PPM_BINARY,
-    "pnm": Format.PPM_BINARY,
-    "p6": Format.PPM_BINARY,
-    "p3": Format.PPM_ASCII,
-    "png": Format.PNG,
-}
-_SUFFIXES = {".tga": "tga", ".ppm": "ppm", ".pnm": "ppm", ".png": "png"}
+# ``ImageFormat`` and ``PixpenPngLevel`` from pixpen.h; the numbers are stable.
+Format = enum.IntEnum("Format", _writing.FORMATS, module=__name__)
+Format.__doc__ = "``ImageFormat`` from pixpen.h; the numbers are stable."
+PngLevel = enum.IntEnum("PngLevel", _writing.PNG_LEVELS, module=__name__)
+PngLevel.__doc__ = "``PixpenPngLevel`` from pixpen.h: how PNG output trades time for size."
+_options = _writing.encode_options
 
 
 def _writing_format(format, ascii, path=None):
-    if format is None:
-        if path is None:
-            raise TypeError("a format is needed: 'tga', 'ppm', 'png' or a pixpen.Format")
-        suffix = os.path.splitext(os.fsdecode(path))[1].lower()
-        if suffix not in _SUFFIXES:
-            raise ValueError(
-                "cannot tell the format from %r: use a .tga, .ppm, .pnm or .png name, "
-                "or pass format=" % os.fsdecode(path)
-            )
-        format = _SUFFIXES[suffix]
-    if isinstance(format, str):
-        name = format.lower()
-        if name not in _FORMAT_NAMES:
-            raise ValueError("unknown format %r: one of %s" % (format, ", ".join(_FORMAT_NAMES)))
-        result = _FORMAT_NAMES[name]
-        if ascii and name in ("ppm", "pnm"):
-            result = Format.PPM_ASCII
-    elif isinstance(format, int) and not isinstance(format, bool):
-        result = Format(format)
-    else:
-        raise TypeError("format must be a str or pixpen.Format, not %s" % type(format).__name__)
-    if ascii and result != Format.PPM_ASCII:
-        raise ValueError("ascii=True asks for PPM P3, which format %s is not" % result.name)
-    return result
+    return Format(_writing.writing_format(format, ascii, path))
 
 
 _DECODERS = {"tga": "decode_tga", "ppm": "decode_ppm", "pnm": "decode_ppm",
@@ -166,14 +106,7 @@ def _decoder(format):
     return getattr(api, _DECODERS[format.lower()])
 
 
-def _path(path):
-    if not isinstance(path, (str, bytes, os.PathLike)):
-        raise TypeError("a file name must be str, bytes or os.PathLike, not %s"
-                        % type(path).__name__)
-    encoded = os.fsencode(path)
-    if b"\0" in encoded:  # C would stop at the first NUL and use another name
-        raise ValueError("embedded null byte in file name %r" % (path,))
-    return encoded
+_path = _writing.file_name
 
 
 def _readable(data):
@@ -199,10 +132,7 @@ def _array_like(value):
     return isinstance(value, (list, tuple)) or any(hasattr(value, name) for name in protocols)
 
 
-def _failure(error, filename=None):
-    return error_from_status(
-        error.status, error.message.decode("utf-8", "replace"), filename
-    )
+_failure = _writing.failure
 
 
 def _point_records(points):
@@ -704,13 +634,8 @@ class Image:
         if hasattr(file, "write"):
             file.write(self.encode(format, ascii=ascii, png_level=png_level))
             return
-        path = _path(file)
-        chosen = _writing_format(format, ascii, path)
-        options = _options(png_level)
-        error = ErrorRecord()
-        if not self._call(lambda handle: api.write_image_with_options(
-                path, handle, chosen, ctypes.byref(options), ctypes.byref(error))):
-            raise _failure(error, file)
+        self._call(lambda handle: _writing.write(handle, file, format, ascii=ascii,
+                                                 png_level=png_level))
 
     def encode(self, format, *, ascii=False, png_level="default"):
         """The bytes save() would write, in ``format``."""

@@ -54,6 +54,9 @@ C_TYPES = {
     "int": ctypes.c_int,
     "bool": ctypes.c_bool,
     "size_t": ctypes.c_size_t,
+    "double": ctypes.c_double,
+    # An array.array's address (buffer_info), which needs no ctypes copy.
+    "const double *": ctypes.c_void_p,
     "size_t *": ctypes.POINTER(ctypes.c_size_t),
     "uint8_t **": ctypes.POINTER(ctypes.POINTER(ctypes.c_uint8)),
     "void *": ctypes.c_void_p,

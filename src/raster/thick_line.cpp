@@ -38,12 +38,15 @@ struct Run {
     }
 };
 
-// The columns of row y within the disc of diameter `width` around (cx, cy).
+// Whether row y meets the disc of diameter `width` around a point in row cy.
+bool reaches_row(std::int64_t cy, std::int64_t width, std::int64_t y) {
+    return 2 * std::llabs(y - cy) <= width;
+}
+
+// The columns of row y within the disc of diameter `width` around (cx, cy),
+// a row that reaches_row.
 void join_cap(Run &run, std::int64_t cx, std::int64_t cy, std::int64_t width, std::int64_t y) {
     const std::int64_t dy = y - cy;
-    if (2 * std::llabs(dy) > width) {
-        return;
-    }
     // 4 * (dx^2 + dy^2) <= width^2  <=>  dx^2 <= floor((width^2 - 4 dy^2) / 4)
     const auto reach = static_cast<std::int64_t>(
         pixpen::detail::isqrt(static_cast<std::uint64_t>((width * width - 4 * dy * dy) / 4)));
@@ -132,9 +135,15 @@ void paint_rows(const SpanPainter &painter, std::int64_t x0, std::int64_t y0, st
                 std::int64_t y1, std::int64_t width, std::int64_t row_first, std::int64_t row_last,
                 BandRows *band) {
     for (std::int64_t y = row_first; y <= row_last; ++y) {
+        // Most rows of a long line are far from both caps: only the band
+        // is worth asking there.
         Run run;
-        join_cap(run, x0, y0, width, y);
-        join_cap(run, x1, y1, width, y);
+        if (reaches_row(y0, width, y)) {
+            join_cap(run, x0, y0, width, y);
+        }
+        if (reaches_row(y1, width, y)) {
+            join_cap(run, x1, y1, width, y);
+        }
         if (band != nullptr) {
             band->join(run, painter.width() - 1);
         }

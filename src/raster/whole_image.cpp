@@ -6,10 +6,14 @@
 #include "core/image.hpp"
 #include "core/pixel_memory.hpp"
 #include "pixpen.h"
+#include "raster/pattern_fill.hpp"
 #include "raster/whole_image.hpp"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
 #endif
 
 // Whole-array passes, written for 16-byte registers (SSE2 is part of every
@@ -21,7 +25,20 @@ namespace pixpen::detail {
 #if defined(__SSE2__)
 // Past this size a fill streams around the cache, as memset does: the bytes
 // would not fit in it anyway, and the stores then skip reading every line in.
-constexpr std::size_t kStreamingFill = std::size_t{8} << 20;
+// Below it they stay cached, where the drawing that usually follows a clear
+// finds them; so the limit follows the last-level cache where the system
+// tells its size (half of it, as the cache is shared), else 8 MiB.
+std::size_t streaming_fill_limit() {
+    static const std::size_t limit = [] {
+        constexpr std::size_t kUnknownCache = std::size_t{16} << 20;
+        long cache = 0;
+#if defined(_SC_LEVEL3_CACHE_SIZE)
+        cache = sysconf(_SC_LEVEL3_CACHE_SIZE);
+#endif
+        return (cache > 0 ? static_cast<std::size_t>(cache) : kUnknownCache) / 2;
+    }();
+    return limit;
+}
 
 namespace {
 
@@ -66,35 +83,33 @@ std::size_t store_large(std::uint8_t *bytes, std::size_t i, std::size_t size, Pa
 } // namespace
 #endif
 
-void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
-    const std::uint8_t channel[3] = {color.r, color.g, color.b};
-    std::size_t i = 0;
+void fill_pattern_past_cache(std::uint8_t *bytes, std::size_t size, Color color) {
+    const PatternFill pattern(color);
 #if defined(__SSE2__)
-    // Bytes up to the first 16-byte boundary one by one, then whole registers.
-    const std::size_t head =
-        std::min(size, (16 - reinterpret_cast<std::uintptr_t>(bytes) % 16) % 16);
-    for (; i < head; ++i) {
-        bytes[i] = channel[i % 3];
-    }
-    alignas(16) std::uint8_t pattern[48];
-    for (std::size_t k = 0; k < sizeof pattern; ++k) {
-        pattern[k] = channel[(i + k) % 3];
-    }
-    const PatternRegisters registers{
-        _mm_load_si128(reinterpret_cast<const __m128i *>(pattern)),
-        _mm_load_si128(reinterpret_cast<const __m128i *>(pattern + 16)),
-        _mm_load_si128(reinterpret_cast<const __m128i *>(pattern + 32))};
-    if (size >= kStreamingFill) {
-        i = store_large(bytes, i, size, registers);
-    } else {
-        const std::size_t end = i + (size - i) / 48 * 48;
-        store_groups(bytes, i, end, registers, false);
-        i = end;
+    if (size >= 96) {
+        // Unaligned copies of the pattern cover the first and last 48 bytes;
+        // the registers in between start at the first 16-byte boundary.
+        pattern.fill(bytes, 48);
+        const std::size_t first = (16 - reinterpret_cast<std::uintptr_t>(bytes) % 16) % 16;
+        const auto load = [&](std::size_t offset) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i *>(pattern.block(offset)));
+        };
+        store_large(bytes, first, size, {load(first), load(first + 16), load(first + 32)});
+        pattern.fill(bytes + size - 48, 48);
+        return;
     }
 #endif
-    for (; i < size; ++i) {
-        bytes[i] = channel[i % 3];
+    pattern.fill(bytes, size);
+}
+
+void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color) {
+#if defined(__SSE2__)
+    if (size >= streaming_fill_limit()) {
+        fill_pattern_past_cache(bytes, size, color);
+        return;
     }
+#endif
+    PatternFill(color).fill(bytes, size);
 }
 
 } // namespace pixpen::detail

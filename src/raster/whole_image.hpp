@@ -12,8 +12,13 @@ namespace pixpen::detail {
 // it. The TGA reader and writer convert between pixel orders with it.
 void reverse_rgb_copy(std::uint8_t *to, const std::uint8_t *from, std::size_t size) noexcept;
 
-// Sets `size` bytes (a multiple of 3) to the colour repeated, with 16-byte
-// stores where the target has them: do_clear, and the shapes' longer runs.
+// Sets `size` bytes (a multiple of 3) to the colour repeated; past a few
+// megabytes with stores that bypass the cache where the target has them.
 void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color);
+
+// fill_pattern's way past the size the cache holds: by pieces of about a huge
+// page, streaming around the cache except where memory was never touched.
+// Callable on its own so that it is tested whatever the cache's size.
+void fill_pattern_past_cache(std::uint8_t *bytes, std::size_t size, Color color);
 
 } // namespace pixpen::detail

@@ -21,8 +21,10 @@ need a window or events do nothing; those whose answer a script needs
 
 import math
 import warnings
+from array import array
 
-from .. import image as _image
+from .. import _writing
+from .._native import api
 from ._colors_parse import parse_color_string
 
 __all__ = []  # filled at the end, as the standard module does
@@ -38,8 +40,24 @@ _PEN_FIELDS = {key: "_" + key for key in (
     "shown", "pendown", "pencolor", "fillcolor", "pensize", "speed", "resizemode",
     "stretchfactor", "tilt", "shearfactor")}
 _PEN_FIELDS["outline"] = "_outlinewidth"
+# Changing one of these ends the path the turtle is drawing: the next line
+# starts a new one with the new pen.
+_LINE_KEYS = frozenset(("pendown", "pencolor", "pensize"))
 # Colour strings already found good; scripts name the same few again and again.
 _KNOWN_COLORS = {""}
+# (cos, sin) of the turns made so far: scripts turn by the same few angles.
+_COS_SIN = {}
+_COS_SIN_LIMIT = 4096
+
+
+def _cos_sin(degrees):
+    pair = _COS_SIN.get(degrees)
+    if pair is None:
+        if len(_COS_SIN) >= _COS_SIN_LIMIT:
+            _COS_SIN.clear()
+        radians = math.radians(degrees)
+        pair = _COS_SIN[degrees] = (math.cos(radians), math.sin(radians))
+    return pair
 
 
 class TurtleGraphicsError(Exception):
@@ -142,9 +160,22 @@ def _standard_shapes():
     }
 
 
+class _Path:
+    """Lines drawn one after another with one pen: the points, in world
+    coordinates, as x, y pairs in a flat array, so that a long walk costs two
+    floats a move and is drawn in one call. Undo shortens it from the end."""
+
+    __slots__ = ("coords", "outline", "width", "alive")
+    kind = "path"
+
+    def __init__(self, x, y, outline, width):
+        self.coords = array("d", (x, y))
+        self.outline, self.width, self.alive = outline, width, True
+
+
 class _Item:
-    """One thing on the canvas. kind: 'line' (two points, width, outline) or
-    'poly' (points, fill, outline, width); points are in world coordinates. Removed items stay in the list, dead."""
+    """A polygon on the canvas (kind 'poly': points, fill, outline, width);
+    points are in world coordinates. Removed items stay in the list, dead."""
 
     __slots__ = ("kind", "points", "fill", "outline", "width", "alive")
 
@@ -209,6 +240,7 @@ class TurtleScreen:
         self._world = None
         self.xscale = self.yscale = 1.0
         self._items = []
+        self._top = None
         self._turtles = []
         self._bye = False
 
@@ -332,6 +364,7 @@ class TurtleScreen:
 
     def _add(self, item):
         self._items.append(item)
+        self._top = item
         return item
 
     def _live_items(self):
@@ -344,14 +377,16 @@ class TurtleScreen:
         from ._render import render
 
         width, height = self._pixel_size()
-        picture = _image.Image(width, height)
+        # A bare image handle, not a pixpen.Image: the runner then never
+        # imports the Image class and what it needs (enum, threading).
+        handle = _writing.new_handle(width, height)
         try:
             shapes = [t._shape_item() for t in self._turtles if t.isvisible()]
             items = self._live_items() + [item for item in shapes if item is not None]
-            render(picture, items, self._transform(), self._bgcolor)
-            picture.save(filename, format, png_level=png_level)
+            render(handle, items, self._transform(), self._bgcolor)
+            _writing.write(handle, filename, format, png_level=png_level)
         finally:
-            picture.close()
+            api.destroy_image(handle)
 
     # ---- turtles, shapes, state ----------------------------------------
 
@@ -374,6 +409,7 @@ class TurtleScreen:
     def clear(self):
         """Removes every drawing and every turtle, as on a fresh screen."""
         self._items = []
+        self._top = None
         self._turtles = []
         self._bgcolor = "white"
         self._mode = "standard"
@@ -449,6 +485,36 @@ class _Screen(TurtleScreen):
     pass
 
 
+def _undo_move(turtle, x, y, path, length, fill_length):
+    turtle._x, turtle._y = x, y
+    if path is not None:
+        del path.coords[length:]
+    turtle._path = None  # its end may not be where the turtle now stands
+    if fill_length is not None and turtle._fillpath is not None:
+        del turtle._fillpath[fill_length:]
+
+
+def _undo_turn(turtle, x, y):
+    turtle._ox, turtle._oy = x, y
+
+
+def _undo_pen(turtle, old):
+    turtle._apply_pen(old)
+
+
+def _undo_kill(turtle, item):
+    item.alive = False
+
+
+def _undo_stamp(turtle, stamp_id):
+    turtle.clearstamp(stamp_id)
+
+
+def _undo_all(turtle, entries):
+    for entry in reversed(entries):
+        entry[0](turtle, *entry[1:])
+
+
 class RawTurtle:
     """A turtle drawing on a screen; `Turtle` draws on the one Screen()."""
 
@@ -460,7 +526,7 @@ class RawTurtle:
         self.screen = canvas if isinstance(canvas, TurtleScreen) else Screen()
         self.screen._turtles.append(self)
         self._shape = shape
-        self._undo_size = undobuffersize
+        self._set_undo_size(undobuffersize)
         self._grouping = 0
         self._fullcircle = 360.0
         self._set_mode(self.screen._mode)
@@ -506,10 +572,11 @@ class RawTurtle:
 
     def reset(self):
         """Back home, default pen, drawings of this turtle removed."""
-        self._position = Vec2D(0.0, 0.0)
-        self._orient = self.START_ORIENTATION[self._mode]
+        self._x = self._y = 0.0
+        self._ox, self._oy = self.START_ORIENTATION[self._mode]
         self._kill(getattr(self, "_items", []))
         self._items = []
+        self._path = None
         self._reset_pen()
         self._shown = True
         self._fillpath = None
@@ -521,6 +588,7 @@ class RawTurtle:
         """Removes this turtle's drawings; it keeps its place and pen."""
         self._kill(self._items)
         self._items = []
+        self._path = None
         self._fillpath = None
         self._fillitem = None
         if self._undo is not None:
@@ -531,22 +599,28 @@ class RawTurtle:
         for item in items:
             item.alive = False
 
-    def _push_undo(self, action):
+    # Undo entries are tuples (function, arguments...): cheap to make, as
+    # every move makes one; undo() calls function(turtle, arguments...).
+    # _goto and _turn, called for every move, do the same inline.
+    def _push_undo(self, entry):
         undo = self._undo
-        if undo is None:
-            return
-        undo.append(action)
-        # The oldest entries go in batches (amortised O(1) per move), never
-        # while a circle or dot is gathering its entries into one.
-        if len(undo) > 2 * self._undo_size and not self._grouping:
-            self._trim_undo()
+        if undo is not None:
+            undo.append(entry)
+            if len(undo) > self._undo_limit:
+                self._trim_undo()
 
     def _trim_undo(self):
-        if self._undo is not None and len(self._undo) > self._undo_size:
+        # The oldest entries go in batches (amortised O(1) per move), never
+        # while a circle is gathering its entries into one.
+        if self._undo is not None and len(self._undo) > self._undo_size and not self._grouping:
             del self._undo[:len(self._undo) - self._undo_size]
 
-    def setundobuffer(self, size):
+    def _set_undo_size(self, size):
         self._undo_size = size or 0
+        self._undo_limit = 2 * self._undo_size
+
+    def setundobuffer(self, size):
+        self._set_undo_size(size)
         self._undo = [] if size else None
 
     def undobufferentries(self):
@@ -555,7 +629,8 @@ class RawTurtle:
     def undo(self):
         self._trim_undo()
         if self._undo:
-            self._undo.pop()()
+            entry = self._undo.pop()
+            entry[0](self, *entry[1:])
 
     def _check_alive(self):
         if self.screen._bye:
@@ -563,80 +638,97 @@ class RawTurtle:
 
     # ---- motion ----------------------------------------------------------
 
-    def _goto(self, end):
-        self._check_alive()
-        start, old_fill_length = self._position, None
-        item = None
+    def _goto(self, x, y):
+        """Moves to (x, y), drawing if the pen is down: the line goes on the
+        turtle's path while that is the top item, else a new path starts."""
+        screen = self.screen
+        if screen._bye:
+            raise Terminator
+        start_x, start_y = self._x, self._y
+        path, length = None, 0
         if self._pendown:
-            item = self._draw(_Item("line", (start, end), outline=self._pencolor,
-                                    width=self._pensize))
+            path = self._path
+            if path is None or screen._top is not path:
+                path = self._path = self._draw(
+                    _Path(start_x, start_y, self._pencolor, self._pensize))
+            coords = path.coords
+            length = len(coords)
+            coords.append(x)
+            coords.append(y)
+        fill_length = None
         if self._fillpath is not None:
-            old_fill_length = len(self._fillpath)
-            self._fillpath.append(end)
+            fill_length = len(self._fillpath)
+            self._fillpath.append((x, y))
         if self._creating_poly:
-            self._poly.append(end)
-        self._position = end
-
-        def undo():
-            self._position = start
-            if item is not None:
-                item.alive = False
-            if old_fill_length is not None and self._fillpath is not None:
-                del self._fillpath[old_fill_length:]
-        return undo
+            self._poly.append(_vector((x, y)))
+        self._x, self._y = x, y
+        undo = self._undo
+        if undo is not None:
+            undo.append((_undo_move, start_x, start_y, path, length, fill_length))
+            if len(undo) > self._undo_limit:
+                self._trim_undo()
 
     def _draw(self, item):
         self._items.append(item)
         return self.screen._add(item)
 
-    def _move(self, end):
-        self._push_undo(self._goto(end))
+    def _turn(self, degrees):
+        """Turns the heading vector, as Vec2D.rotate does, bit for bit."""
+        c, s = _COS_SIN.get(degrees) or _cos_sin(degrees)
+        x, y = self._ox, self._oy
+        self._ox, self._oy = x * c + -y * s, y * c + x * s
+        undo = self._undo
+        if undo is not None:
+            undo.append((_undo_turn, x, y))
+            if len(undo) > self._undo_limit:
+                self._trim_undo()
 
     def _rotate(self, angle):
-        old = self._orient
-        self._orient = old.rotate(angle * self._degrees_per_unit)
-
-        def undo():
-            self._orient = old
-        return undo
+        self._turn(angle * self._degrees_per_unit)
 
     def forward(self, distance):
-        self._move(self._position + self._orient * distance)
+        self._goto(self._x + self._ox * distance, self._y + self._oy * distance)
+
+    # circle() walks with this, so that a subclass's own forward() is not called.
+    _go = forward
 
     def back(self, distance):
-        self._move(self._position + self._orient * -distance)
+        self._go(-distance)
 
     def right(self, angle):
-        self._push_undo(self._rotate(-angle))
+        self._turn(-angle * self._degrees_per_unit)
 
     def left(self, angle):
-        self._push_undo(self._rotate(angle))
+        self._turn(angle * self._degrees_per_unit)
 
     def _to_vector(self, x, y):
         if y is not None:
             return Vec2D(x, y)
         if isinstance(x, RawTurtle):
-            return x._position
+            return x.position()
         return Vec2D(*x)
 
     def goto(self, x, y=None):
-        self._move(self._to_vector(x, y))
+        if y is None:
+            x, y = self._to_vector(x, y)
+        self._goto(x, y)
 
     def teleport(self, x=None, y=None, *, fill_gap=False):
         pendown, was_filling = self._pendown, self.filling()
         self._pendown = False
         if was_filling and not fill_gap:
             self.end_fill()
-        self.goto(self._position[0] if x is None else x, self._position[1] if y is None else y)
+        self.goto(self._x if x is None else x, self._y if y is None else y)
         self._pendown = pendown
+        self._path = None  # the next line starts here, not where the path ends
         if was_filling and not fill_gap:
             self.begin_fill()
 
     def setx(self, x):
-        self._move(Vec2D(x, self._position[1]))
+        self._goto(x, self._y)
 
     def sety(self, y):
-        self._move(Vec2D(self._position[0], y))
+        self._goto(self._x, y)
 
     def home(self):
         self.goto(0, 0)
@@ -646,7 +738,7 @@ class RawTurtle:
         angle = (to_angle - self.heading()) * self._angle_orient
         full = self._fullcircle
         angle = (angle + full / 2.0) % full - full / 2.0
-        self._push_undo(self._rotate(angle))
+        self._rotate(angle)
 
     def circle(self, radius, extent=None, steps=None):
         """An inscribed polygon of `steps` sides over `extent` of a circle
@@ -663,11 +755,11 @@ class RawTurtle:
         length = 2.0 * radius * math.sin(math.radians(w2 * self._degrees_per_unit))
         if radius < 0:
             length, w, w2 = -length, -w, -w2
-        self._push_undo(self._rotate(w2))
+        self._rotate(w2)
         for _ in range(steps):
-            self._move(self._position + self._orient * length)
-            self._push_undo(self._rotate(w))
-        self._push_undo(self._rotate(-w2))
+            self._go(length)
+            self._rotate(w)
+        self._rotate(-w2)
         self._speed = speed
         self._group_undo(undo_before)
 
@@ -680,47 +772,42 @@ class RawTurtle:
         self._grouping -= 1
         if self._undo is None or len(self._undo) <= start + 1:
             return
-        actions = self._undo[start:]
+        entries = self._undo[start:]
         del self._undo[start:]
-
-        def undo():
-            for action in reversed(actions):
-                action()
-        self._undo.append(undo)
+        self._undo.append((_undo_all, entries))
 
     # ---- queries ---------------------------------------------------------
 
     def position(self):
-        return self._position
+        return _vector((self._x, self._y))
 
     def xcor(self):
-        return self._position[0]
+        return self._x
 
     def ycor(self):
-        return self._position[1]
+        return self._y
 
-    def _angle_of(self, vector):
-        x, y = vector
+    def _angle_of(self, x, y):
         result = round(math.degrees(math.atan2(y, x)), 10) % 360.0
         result /= self._degrees_per_unit
         return (self._angle_offset + self._angle_orient * result) % self._fullcircle
 
     def heading(self):
-        return self._angle_of(self._orient)
+        return self._angle_of(self._ox, self._oy)
 
     def towards(self, x, y=None):
-        return self._angle_of(self._to_vector(x, y) - self._position)
+        return self._angle_of(*(self._to_vector(x, y) - self.position()))
 
     def distance(self, x, y=None):
-        return abs(self._to_vector(x, y) - self._position)
+        return abs(self._to_vector(x, y) - self.position())
 
     # ---- pen -------------------------------------------------------------
 
     def pendown(self):
-        self.pen(pendown=True)
+        self._set_pen("pendown", True)
 
     def penup(self):
-        self.pen(pendown=False)
+        self._set_pen("pendown", False)
 
     def isdown(self):
         return self._pendown
@@ -728,7 +815,7 @@ class RawTurtle:
     def pensize(self, width=None):
         if width is None:
             return self._pensize
-        self.pen(pensize=width)
+        self._set_pen("pensize", width)
 
     def speed(self, speed=None):
         names = {"fastest": 0, "fast": 10, "normal": 6, "slow": 3, "slowest": 1}
@@ -740,12 +827,12 @@ class RawTurtle:
     def pencolor(self, *args):
         if not args:
             return self.screen._color(self._pencolor)
-        self.pen(pencolor=self.screen._colorstr(args))
+        self._set_pen("pencolor", self.screen._colorstr(args))
 
     def fillcolor(self, *args):
         if not args:
             return self.screen._color(self._fillcolor)
-        self.pen(fillcolor=self.screen._colorstr(args))
+        self._set_pen("fillcolor", self.screen._colorstr(args))
 
     def color(self, *args):
         if not args:
@@ -758,7 +845,7 @@ class RawTurtle:
             pen = fill = self.screen._colorstr(args)
         else:
             raise TurtleGraphicsError("bad color arguments: %s" % str(args))
-        self.pen(pencolor=pen, fillcolor=fill)
+        self._change_pen({"pencolor": pen, "fillcolor": fill})
 
     def showturtle(self):
         self.pen(shown=True)
@@ -785,24 +872,36 @@ class RawTurtle:
         for key in ("pencolor", "fillcolor"):
             if key in changes:
                 changes[key] = self.screen._colorstr((changes[key],))
-        # penup(), pensize() and dot() come here once per move in many
-        # scripts: read back only the fields that change, not the whole pen.
-        fields = _PEN_FIELDS
-        if not fields.keys() >= changes.keys():
-            unknown = set(changes) - set(fields)
+        if not _PEN_FIELDS.keys() >= changes.keys():
+            unknown = set(changes) - set(_PEN_FIELDS)
             raise TurtleGraphicsError("unknown pen keys: %s" % ", ".join(sorted(unknown)))
+        self._change_pen(changes)
+
+    def _change_pen(self, changes):
+        """Applies checked, canonical pen changes, undoably. penup(), pensize()
+        and the colours come here directly, once per move in many scripts:
+        only the fields that change are read back, not the whole pen."""
+        fields = _PEN_FIELDS
         old = {key: getattr(self, fields[key]) for key in changes}
         self._apply_pen(changes)
+        self._push_undo((_undo_pen, old))
 
-        def undo():
-            self._apply_pen(old)
-        self._push_undo(undo)
+    def _set_pen(self, key, value):
+        """_change_pen for one field, without the dicts."""
+        field = _PEN_FIELDS[key]
+        old = getattr(self, field)
+        if key in _LINE_KEYS and old != value:
+            self._path = None
+        setattr(self, field, value)
+        self._push_undo((_undo_pen, {key: old}))
 
     def _apply_pen(self, changes):
         fields = _PEN_FIELDS
         for key, value in changes.items():
             if key == "stretchfactor" and isinstance(value, (int, float)):
                 value = (value, value)
+            if key in _LINE_KEYS and getattr(self, fields[key]) != value:
+                self._path = None
             setattr(self, fields[key], value)
 
     width = pensize
@@ -819,7 +918,7 @@ class RawTurtle:
             self._close_fill()
         self._fillitem = self._draw(_Item("poly", None))
         self._fillitem.alive = False  # shown once end_fill gives it points
-        self._fillpath = [self._position]
+        self._fillpath = [(self._x, self._y)]
 
     def _close_fill(self):
         item, path = self._fillitem, self._fillpath
@@ -832,10 +931,7 @@ class RawTurtle:
         item, path = self._close_fill()
         if len(path) > 2:
             item.points, item.fill, item.alive = tuple(path), self._fillcolor, True
-
-            def undo():
-                item.alive = False
-            self._push_undo(undo)
+            self._push_undo((_undo_kill, item))
 
     def dot(self, size=None, *color):
         """A dot of diameter `size` (default max(pensize + 4, 2 * pensize)): a
@@ -852,18 +948,18 @@ class RawTurtle:
             if size is None:
                 size = self._pensize + max(self._pensize, 4)
             color = self.screen._colorstr(color)
-        pen = self.pen()
-        undo_before = self._start_group()
+        # The standard module puts the pen down with that size and colour,
+        # goes forward(0) and restores the pen: all that is left of it is a
+        # line of no length, the point the fill gains, ints in the position
+        # made floats, and one undo entry.
+        self._check_alive()
+        pendown = self._pendown
+        self._path = self._draw(_Path(self._x, self._y, color, size))
+        self._pendown = True
         try:
-            if self._resizemode == "auto":
-                self.hideturtle()
-            self.pendown()
-            self.pensize(size)
-            self.pencolor(color)
-            self.forward(0)
+            self._go(0)
         finally:
-            self.pen(pen)
-        self._group_undo(undo_before)
+            self._pendown, self._path = pendown, None
 
     def write(self, arg, move=False, align="left", font=("Arial", 8, "normal")):
         _warn_once("write", "write() draws no text yet; the rest of the picture is drawn")
@@ -966,8 +1062,8 @@ class RawTurtle:
             t11, t12, t21, t22 = matrix
             polygon = [(t11 * x + t12 * y, t21 * x + t22 * y) for (x, y) in polygon]
         screen = self.screen
-        p0, p1 = self._position
-        e = Vec2D(self._orient[0], self._orient[1] * screen.yscale / screen.xscale)
+        p0, p1 = self._x, self._y
+        e = Vec2D(self._ox, self._oy * screen.yscale / screen.xscale)
         e0, e1 = (1.0 / abs(e)) * e
         return tuple(Vec2D(p0 + (e1 * x + e0 * y) / screen.xscale,
                            p1 + (-e0 * x + e1 * y) / screen.yscale) for (x, y) in polygon)
@@ -996,11 +1092,7 @@ class RawTurtle:
         stamp_id = (id(self), len(self._stamp_order), len(self.screen._items))
         self._stamps[stamp_id] = items
         self._stamp_order.append(stamp_id)
-
-        def undo():
-            self.clearstamp(stamp_id)
-        undo.stamp = stamp_id
-        self._push_undo(undo)
+        self._push_undo((_undo_stamp, stamp_id))
         return stamp_id
 
     def clearstamp(self, stampid):
@@ -1009,7 +1101,8 @@ class RawTurtle:
             self._kill(items)
             self._stamp_order.remove(stampid)
             if self._undo:
-                self._undo[:] = [a for a in self._undo if getattr(a, "stamp", None) != stampid]
+                self._undo[:] = [entry for entry in self._undo
+                                 if entry[0] is not _undo_stamp or entry[1] != stampid]
 
     def clearstamps(self, n=None):
         ids = list(self._stamp_order)
@@ -1024,6 +1117,7 @@ class RawTurtle:
         twin = RawTurtle.__new__(type(self))
         twin.__dict__.update(self.__dict__)
         twin._items = []
+        twin._path = None
         twin._stamps, twin._stamp_order = {}, []
         twin._fillpath = twin._fillitem = None
         twin._undo = [] if self._undo_size else None
@@ -1040,7 +1134,7 @@ class RawTurtle:
 
     def begin_poly(self):
         """Starts recording the corners the turtle visits, for a shape."""
-        self._poly = [self._position]
+        self._poly = [self.position()]
         self._creating_poly = True
 
     def end_poly(self):
@@ -1110,7 +1204,7 @@ def _screen_function(name):
 
 def _turtle_function(name):
     def function(*args, **kwargs):
-        return getattr(_getpen(), name)(*args, **kwargs)
+        return getattr(Turtle._pen or _getpen(), name)(*args, **kwargs)
     function.__name__ = name
     function.__doc__ = getattr(RawTurtle, name).__doc__
     return function
