@@ -38,25 +38,29 @@ using pixpen::detail::ClipRect;
 using pixpen::detail::SpanPainter;
 using pixpen::detail::wide_int;
 
+// One cache line's worth per edge: every field fits 32 bits, and the sums
+// that step it are done in 64.
 struct Edge {
     std::int32_t y_first, y_last; // rows the edge crosses, clipped to the image
-    std::int64_t floor_x;         // crossing = floor_x + remainder / dy in the current row
-    std::int64_t remainder;       // in [0, dy)
-    std::int64_t dy;              // > 0
-    std::int64_t step_floor;      // (x1 - x0) / dy, floored, added every row
-    std::int64_t step_remainder;  // and the rest, in [0, dy)
-    // Where the edge's walk begins and ends in the crossing's row, as
-    // offsets from the crossing (see walk_extent()).
-    std::int64_t left_floor, left_rest, right_floor, right_rest;
-    std::int32_t x_min, x_max; // the walk's columns
-    std::int64_t
-        halfway_left; // 1 when a column on a run's boundary belongs to the run on its right
+    std::int32_t floor_x;         // crossing = floor_x + remainder / dy in the current row
+    std::uint32_t remainder;      // in [0, dy)
+    std::uint32_t dy;             // > 0
+    // (x1 - x0) / dy, floored, and the rest in [0, dy), added every row. Used
+    // only by an edge two or more rows tall, for which the quotient fits.
+    std::int32_t step_floor;
+    std::uint32_t step_remainder;
+    // The columns the edge's walk sets in the crossing's row are
+    // floor_x + *_floor, plus one where remainder >= *_threshold (see
+    // set_walk_offsets()), kept within x_min..x_max.
+    std::int32_t first_floor, last_floor;
+    std::uint32_t first_threshold, last_threshold; // in [0, dy]
+    std::int32_t x_min, x_max;                     // the walk's columns
 };
 
 // Key that orders crossings by value as far as the runs need: 2 * floor, plus
 // one when the crossing is not whole.
 std::int64_t crossing_key(const Edge &edge) {
-    return 2 * edge.floor_x + (edge.remainder != 0 ? 1 : 0);
+    return 2 * std::int64_t{edge.floor_x} + (edge.remainder != 0 ? 1 : 0);
 }
 
 // Sets the edge's crossing for row y; `low` is its upper end on screen.
@@ -64,9 +68,24 @@ void place(Edge &edge, PixpenPoint low, PixpenPoint high, std::int64_t y) {
     const std::int64_t dx = std::int64_t{high.x} - low.x;
     // x(y) = low.x + (y - low.y) * dx / dy, whose numerator can exceed 64 bits.
     const wide_int numerator = wide_int(y - low.y) * dx;
-    const wide_int whole = pixpen::detail::line_detail::floor_div(numerator, wide_int(edge.dy));
-    edge.floor_x = low.x + static_cast<std::int64_t>(whole);
-    edge.remainder = static_cast<std::int64_t>(numerator - whole * edge.dy);
+    const wide_int dy = wide_int(std::int64_t{edge.dy});
+    const wide_int whole = pixpen::detail::line_detail::floor_div(numerator, dy);
+    // Between the ends' columns, which are ints.
+    edge.floor_x = static_cast<std::int32_t>(low.x + static_cast<std::int64_t>(whole));
+    edge.remainder = static_cast<std::uint32_t>(numerator - whole * dy);
+}
+
+// floor_x + floor((2 * remainder + offset) / (2 dy)) as the edge stores it:
+// a whole part and the remainder from which one more is added.
+void split_offset(std::int64_t offset, std::int64_t dy, std::int32_t &floor,
+                  std::uint32_t &threshold) {
+    using pixpen::detail::line_detail::floor_div;
+    const std::int64_t two_dy = 2 * dy;
+    const std::int64_t whole = floor_div(offset, two_dy);
+    const std::int64_t rest = offset - whole * two_dy; // in [0, 2 dy)
+    // 2 * remainder + rest >= 2 dy, for a whole remainder.
+    threshold = static_cast<std::uint32_t>((two_dy - rest + 1) / 2);
+    floor = static_cast<std::int32_t>(whole);
 }
 
 // The pixels the line walk from `start` to `end` sets in a row it shares
@@ -75,42 +94,34 @@ void place(Edge &edge, PixpenPoint low, PixpenPoint high, std::int64_t y) {
 // `start`. A wider walk sets the pixels whose centre the line passes within
 // half a row of: the columns between c - h and c + h, h = |dx| / (2 dy),
 // where a column exactly at a boundary goes to the row nearer to `start`.
-// Both are floor(c + q + (2 * remainder + r) / (2 dy)) for a few constants.
+// Both are floor(c + (2 * remainder + r) / (2 dy)) for a few constants r.
 void set_walk_offsets(Edge &edge, PixpenPoint start, PixpenPoint end) {
-    using pixpen::detail::line_detail::floor_div;
     const std::int64_t dx = std::int64_t{end.x} - start.x;
     const std::int64_t width = dx < 0 ? -dx : dx;
-    const std::int64_t two_dy = 2 * edge.dy;
+    const std::int64_t dy = edge.dy;
     edge.x_min = std::min(start.x, end.x);
     edge.x_max = std::max(start.x, end.x);
-    if (width <= edge.dy) {
+    if (width <= dy) {
         // Rounded up when 2 * remainder > dy, or == dy with `start` right.
-        const std::int64_t up_from = edge.dy + (start.x > end.x ? 0 : 1);
-        edge.left_floor = -1;
-        edge.right_floor = 0;
-        edge.left_rest = edge.right_rest = two_dy - up_from;
-        edge.halfway_left = 0;
+        const std::int64_t up_from = dy + (start.x > end.x ? 0 : 1);
+        split_offset(2 * dy - up_from, dy, edge.first_floor, edge.first_threshold);
+        edge.last_floor = edge.first_floor;
+        edge.last_threshold = edge.first_threshold;
         return;
     }
-    edge.right_floor = floor_div(width, two_dy);
-    edge.right_rest = width - edge.right_floor * two_dy;
-    edge.left_floor = floor_div(-width, two_dy);
-    edge.left_rest = -width - edge.left_floor * two_dy;
     // A column exactly on a boundary belongs to the row nearer to `start`,
-    // which is the run on its right when the walk goes leftwards.
-    edge.halfway_left = dx < 0 ? 1 : 0;
+    // which is the run on its right when the walk goes leftwards: the
+    // boundary then counts as just below its value.
+    const std::int64_t leftwards = dx < 0 ? 1 : 0;
+    split_offset(-width - leftwards + 2 * dy, dy, edge.first_floor, edge.first_threshold);
+    split_offset(width - leftwards, dy, edge.last_floor, edge.last_threshold);
 }
 
 // First and last column the edge's walk sets in its crossing's row.
 void walk_extent(const Edge &edge, std::int64_t &first, std::int64_t &last) {
-    const std::int64_t two_dy = 2 * edge.dy;
-    const std::int64_t left = 2 * edge.remainder + edge.left_rest; // in [0, 4 dy)
-    const std::int64_t right = 2 * edge.remainder + edge.right_rest;
-    const std::int64_t left_whole = (left == 0) | (left == two_dy);
-    const std::int64_t right_whole = (right == 0) | (right == two_dy);
-    first =
-        edge.floor_x + edge.left_floor + (left >= two_dy) + 1 - (left_whole & edge.halfway_left);
-    last = edge.floor_x + edge.right_floor + (right >= two_dy) - (right_whole & edge.halfway_left);
+    const std::int64_t x = edge.floor_x;
+    first = x + edge.first_floor + (edge.remainder >= edge.first_threshold ? 1 : 0);
+    last = x + edge.last_floor + (edge.remainder >= edge.last_threshold ? 1 : 0);
     first = std::max<std::int64_t>(first, edge.x_min);
     last = std::min<std::int64_t>(last, edge.x_max);
 }
@@ -134,10 +145,12 @@ bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
     // Both within [0, height), which fits an int.
     edge.y_first = static_cast<std::int32_t>(y_first);
     edge.y_last = static_cast<std::int32_t>(y_last);
-    edge.dy = std::int64_t{b.y} - a.y;
+    const std::int64_t dy = std::int64_t{b.y} - a.y;
+    edge.dy = static_cast<std::uint32_t>(dy);
     const std::int64_t dx = std::int64_t{b.x} - a.x;
-    edge.step_floor = pixpen::detail::line_detail::floor_div(dx, edge.dy);
-    edge.step_remainder = dx - edge.step_floor * edge.dy;
+    const std::int64_t step_floor = pixpen::detail::line_detail::floor_div(dx, dy);
+    edge.step_floor = dy > 1 ? static_cast<std::int32_t>(step_floor) : 0;
+    edge.step_remainder = static_cast<std::uint32_t>(dx - step_floor * dy);
     set_walk_offsets(edge, start, end);
     place(edge, a, b, edge.y_first);
     return true;
@@ -148,10 +161,10 @@ bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
 struct Crossing {
     std::int64_t key;
     std::int32_t first, last;
-    std::size_t slot;
+    std::uint32_t slot;
 };
 
-Crossing crossing_of(const Edge &edge, std::size_t slot) {
+Crossing crossing_of(const Edge &edge, std::uint32_t slot) {
     std::int64_t first = 0;
     std::int64_t last = 0;
     walk_extent(edge, first, last);
@@ -205,6 +218,11 @@ class FillRows {
                 edges_.push_back(edge);
             }
         }
+        // Slots are 32 bits wide to keep the crossings small; more edges
+        // than that take the path that needs no table.
+        if (edges_.size() > UINT32_MAX) {
+            throw std::bad_alloc();
+        }
         // Sorting through plain pointers keeps the library's symbol table free
         // of the standard library's iterator comparison helpers.
         std::sort(edges_.data(), edges_.data() + edges_.size(),
@@ -219,10 +237,13 @@ class FillRows {
     void resume(std::int64_t y) {
         admit(y);
         current_.swap(arriving_);
+        in_order_ = true;
     }
 
     void paint_row(const SpanPainter &painter, std::int64_t y) {
-        sort_by_key(current_);
+        if (!in_order_) {
+            sort_by_key(current_);
+        }
         for (std::size_t i = 0; i + 1 < current_.size(); i += 2) {
             const Crossing &left = current_[i];
             const Crossing &right = current_[i + 1];
@@ -236,7 +257,7 @@ class FillRows {
     void admit(std::int64_t y) {
         arriving_.clear();
         for (; next_ < edges_.size() && edges_[next_].y_first == y; ++next_) {
-            std::size_t slot = in_flight_.size();
+            auto slot = static_cast<std::uint32_t>(in_flight_.size());
             if (free_slots_.empty()) {
                 in_flight_.push_back(edges_[next_]);
             } else {
@@ -258,6 +279,8 @@ class FillRows {
         following_.resize(current_.size() + arriving_.size());
         Crossing *out = following_.data();
         std::size_t a = 0;
+        std::int64_t previous_key = INT64_MIN;
+        in_order_ = true;
         for (const Crossing &crossing : current_) {
             Edge &edge = in_flight_[crossing.slot];
             if (edge.y_last < y) {
@@ -269,6 +292,10 @@ class FillRows {
             // back, in wider pieces than it was written, before the store had
             // landed, which stalls.
             const std::int64_t key = crossing_key(edge);
+            // Edges that met or crossed since the last row leave the keys
+            // out of order; mostly none do, and the sort is skipped.
+            in_order_ = in_order_ && previous_key <= key;
+            previous_key = key;
             std::int64_t first = 0;
             std::int64_t last = 0;
             walk_extent(edge, first, last);
@@ -288,17 +315,19 @@ class FillRows {
     // Without a branch: whether the remainder carries is as good as random
     // from edge to edge, and a mispredicted jump costs more than the step.
     static void step(Edge &edge) {
-        const std::int64_t remainder = edge.remainder + edge.step_remainder;
-        const std::int64_t carry = remainder >= edge.dy ? 1 : 0;
-        edge.remainder = remainder - (edge.dy & -carry);
-        edge.floor_x += edge.step_floor + carry;
+        const std::int64_t dy = edge.dy;
+        const std::int64_t remainder = std::int64_t{edge.remainder} + edge.step_remainder;
+        const std::int64_t carry = remainder >= dy ? 1 : 0;
+        edge.remainder = static_cast<std::uint32_t>(remainder - (dy & -carry));
+        edge.floor_x = static_cast<std::int32_t>(edge.floor_x + (edge.step_floor + carry));
     }
 
     std::vector<Edge> edges_; // by first row
     std::size_t next_ = 0;    // first edge not yet admitted
     std::vector<Edge> in_flight_;
-    std::vector<std::size_t> free_slots_;
+    std::vector<std::uint32_t> free_slots_;
     std::vector<Crossing> current_, following_, arriving_;
+    bool in_order_ = true; // whether current_ is sorted by key
 };
 
 // The last row of each edge's walk, which the fill's half-open rows leave
