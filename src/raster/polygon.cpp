@@ -161,10 +161,10 @@ bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
 struct Crossing {
     std::int64_t key;
     std::int32_t first, last;
-    std::uint32_t slot;
+    std::size_t slot;
 };
 
-Crossing crossing_of(const Edge &edge, std::uint32_t slot) {
+Crossing crossing_of(const Edge &edge, std::size_t slot) {
     std::int64_t first = 0;
     std::int64_t last = 0;
     walk_extent(edge, first, last);
@@ -218,11 +218,6 @@ class FillRows {
                 edges_.push_back(edge);
             }
         }
-        // Slots are 32 bits wide to keep the crossings small; more edges
-        // than that take the path that needs no table.
-        if (edges_.size() > UINT32_MAX) {
-            throw std::bad_alloc();
-        }
         // Sorting through plain pointers keeps the library's symbol table free
         // of the standard library's iterator comparison helpers.
         std::sort(edges_.data(), edges_.data() + edges_.size(),
@@ -257,7 +252,7 @@ class FillRows {
     void admit(std::int64_t y) {
         arriving_.clear();
         for (; next_ < edges_.size() && edges_[next_].y_first == y; ++next_) {
-            auto slot = static_cast<std::uint32_t>(in_flight_.size());
+            std::size_t slot = in_flight_.size();
             if (free_slots_.empty()) {
                 in_flight_.push_back(edges_[next_]);
             } else {
@@ -325,7 +320,7 @@ class FillRows {
     std::vector<Edge> edges_; // by first row
     std::size_t next_ = 0;    // first edge not yet admitted
     std::vector<Edge> in_flight_;
-    std::vector<std::uint32_t> free_slots_;
+    std::vector<std::size_t> free_slots_;
     std::vector<Crossing> current_, following_, arriving_;
     bool in_order_ = true; // whether current_ is sorted by key
 };
