@@ -72,7 +72,7 @@ void place(Edge &edge, PixpenPoint low, PixpenPoint high, std::int64_t y) {
     const wide_int whole = pixpen::detail::line_detail::floor_div(numerator, dy);
     // Between the ends' columns, which are ints.
     edge.floor_x = static_cast<std::int32_t>(low.x + static_cast<std::int64_t>(whole));
-    edge.remainder = static_cast<std::uint32_t>(numerator - whole * dy);
+    edge.remainder = static_cast<std::uint32_t>(static_cast<std::int64_t>(numerator - whole * dy));
 }
 
 // floor_x + floor((2 * remainder + offset) / (2 dy)) as the edge stores it:
