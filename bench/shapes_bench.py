@@ -3,7 +3,9 @@
 pixpen against Pillow's ImageDraw and cairo (anti-aliasing off), and against
 a memset of as many pixels as the shapes cover, all in one run.
 
-    PIXPEN_LIBRARY=build/libpixpen.so python3 bench/shapes_bench.py [--rounds=N] [--table=FILE]
+    PIXPEN_LIBRARY=build/libpixpen.so python3 bench/shapes_bench.py [--rounds=N] [--table=FILE] [--only=TEXT]
+
+--only keeps the workloads whose label contains TEXT ("polygon", "circles").
 
 Every workload is drawn the same way by each tool; times are medians of
 N rounds, taken in turn (pixpen, Pillow, cairo, memset, pixpen, ...) so that
@@ -211,17 +213,22 @@ def median_ms(tools, rounds):
 def main():
     rounds = 7
     table = None
+    only = ""
     for argument in sys.argv[1:]:
         if argument.startswith("--rounds="):
             rounds = int(argument.split("=", 1)[1])
         elif argument.startswith("--table="):
             table = argument.split("=", 1)[1]
+        elif argument.startswith("--only="):
+            only = argument.split("=", 1)[1]
     rows = [
         "| workload (4096 x 4096) | pixels | pixpen ms | Mpixels/s | x memset | Pillow ms | cairo ms"
         " | faster peer / pixpen |",
         "|---|---:|---:|---:|---:|---:|---:|---:|",
     ]
     for label, work in workloads():
+        if only not in label:
+            continue
         mine = Pixpen(work)
         mine.reset()
         mine.draw()

@@ -296,6 +296,23 @@ TEST(Shapes, RectanglesAndEllipsesMatchTheirRules) {
     });
 }
 
+// Runs of 64 pixels and more are painted in pieces: lengths and starts
+// around a piece's size, and a disc several pieces wide.
+TEST(Shapes, LongRunsMatchTheirRules) {
+    for (const int width : {63, 64, 65, 66, 128, 130, 200}) {
+        for (const int left : {-3, 0, 1, 2}) {
+            const int right = width - 1 - left % 2;
+            Canvas canvas(width, 3);
+            do_fill_rectangle(canvas.image(), left, 0, right, 2, kInk);
+            ASSERT_EQ(canvas.differences(rectangle_model(left, 0, right, 2, true)), "")
+                << left << ".." << right << " of " << width;
+        }
+    }
+    Canvas canvas(150, 150);
+    do_fill_circle(canvas.image(), 70, 80, 68, kInk);
+    ASSERT_EQ(canvas.differences(fill_circle_model(70, 80, 68)), "");
+}
+
 TEST(Shapes, ArcMatchesTheAngleRule) {
     std::mt19937 rng(5);
     for (int i = 0; i < 2000; ++i) {

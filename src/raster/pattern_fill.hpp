@@ -34,10 +34,8 @@ class PatternFill {
             fill_short(bytes, size);
             return;
         }
-        std::size_t i = 0;
-        for (; i + sizeof pattern_ <= size; i += sizeof pattern_) {
-            std::memcpy(bytes + i, pattern_, sizeof pattern_);
-        }
+        const std::size_t i = size / sizeof pattern_ * sizeof pattern_;
+        fill_groups(bytes, i);
         if (i + kBlock <= size) {
             std::memcpy(bytes + i, pattern_, kBlock);
         }
@@ -45,6 +43,13 @@ class PatternFill {
             std::memcpy(bytes + i + kBlock, pattern_ + kBlock, kBlock);
         }
         copy_last<kBlock>(bytes, size);
+    }
+
+    // Sets `size` bytes, a multiple of 48, on to the colour.
+    void fill_groups(std::uint8_t *bytes, std::size_t size) const {
+        for (std::size_t i = 0; i < size; i += sizeof pattern_) {
+            std::memcpy(bytes + i, pattern_, sizeof pattern_);
+        }
     }
 
   private:

@@ -182,7 +182,13 @@ class SpanPainter {
             return;
         }
         Color *const row = pixels_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
-        paint(row + x_first, static_cast<std::size_t>(x_last - x_first + 1));
+        const std::size_t bytes = static_cast<std::size_t>(x_last - x_first + 1) * sizeof(Color);
+        auto *const start = reinterpret_cast<std::uint8_t *>(row + x_first);
+        if (y + 1 < height_ && bytes >= kWarmPiece) {
+            paint_warming(start, bytes, start + static_cast<std::size_t>(width_) * sizeof(Color));
+        } else {
+            pattern_.fill(start, bytes);
+        }
     }
 
     void pixel(std::int64_t x, std::int64_t y) const {
@@ -193,8 +199,34 @@ class SpanPainter {
     }
 
   private:
-    void paint(Color *first, std::size_t count) const {
-        pattern_.fill(reinterpret_cast<std::uint8_t *>(first), count * sizeof(Color));
+    // Every shape is painted from its top row down, and the next row's runs
+    // mostly cover the columns of this one. Asking for those lines while this
+    // run is painted saves a wait for memory at the start of every long run
+    // once the picture has left the cache: the hardware's prefetcher stops at
+    // each page, and a large picture's row spans several. The requests go a
+    // few lines at a time, between the stores, so that they never hold up
+    // this run's own misses. Short runs follow each other along a row, which
+    // the hardware's prefetcher sees by itself.
+    static constexpr std::size_t kWarmPiece = 192; // three lines, 64 pixels
+
+    void paint_warming(std::uint8_t *bytes, std::size_t size, const std::uint8_t *below) const {
+        std::size_t i = 0;
+        for (; i + kWarmPiece <= size; i += kWarmPiece) {
+            warm(below + i);
+            warm(below + i + 64);
+            warm(below + i + 128);
+            pattern_.fill_groups(bytes + i, kWarmPiece);
+        }
+        warm(below + size - 1);
+        pattern_.fill(bytes + i, size - i);
+    }
+
+    static void warm(const std::uint8_t *line) {
+#if defined(__GNUC__)
+        __builtin_prefetch(line, 1);
+#else
+        (void)line;
+#endif
     }
 
     Color *pixels_;
