@@ -184,11 +184,18 @@ class SpanPainter {
         Color *const row = pixels_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
         const std::size_t bytes = static_cast<std::size_t>(x_last - x_first + 1) * sizeof(Color);
         auto *const start = reinterpret_cast<std::uint8_t *>(row + x_first);
-        if (y + 1 < height_ && bytes >= kWarmPiece) {
-            paint_warming(start, bytes, start + static_cast<std::size_t>(width_) * sizeof(Color));
-        } else {
+        if (y + 1 == height_) {
             pattern_.fill(start, bytes);
+            return;
         }
+        const std::uint8_t *const below = start + static_cast<std::size_t>(width_) * sizeof(Color);
+        if (bytes >= kWarmPiece) {
+            paint_warming(start, bytes, below);
+            return;
+        }
+        warm(below);
+        warm(below + bytes - 1);
+        pattern_.fill(start, bytes);
     }
 
     void pixel(std::int64_t x, std::int64_t y) const {
@@ -201,12 +208,11 @@ class SpanPainter {
   private:
     // Every shape is painted from its top row down, and the next row's runs
     // mostly cover the columns of this one. Asking for those lines while this
-    // run is painted saves a wait for memory at the start of every long run
-    // once the picture has left the cache: the hardware's prefetcher stops at
-    // each page, and a large picture's row spans several. The requests go a
-    // few lines at a time, between the stores, so that they never hold up
-    // this run's own misses. Short runs follow each other along a row, which
-    // the hardware's prefetcher sees by itself.
+    // run is painted saves a wait for memory at the start of every run once
+    // the picture has left the cache: the hardware's prefetcher stops at each
+    // page, and a large picture's row spans several. A long run asks a few
+    // lines at a time, between its stores, so that the requests never hold
+    // up its own misses.
     static constexpr std::size_t kWarmPiece = 192; // three lines, 64 pixels
 
     void paint_warming(std::uint8_t *bytes, std::size_t size, const std::uint8_t *below) const {
