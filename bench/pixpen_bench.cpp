@@ -1233,11 +1233,10 @@ void bench_read_against(benchmark::State &state, Format format, const std::strin
     unlink(path.c_str());
 }
 
-// A new image and its first clear, which touches every page for the first
-// time, against a memset of memory already backed.
-// A new picture cleared to a colour against a memset of a warm buffer. With
-// `touch_only`, the picture's pages are only touched, one byte per huge page:
-// what the kernel's zeroing of fresh memory alone costs, which no fill saves.
+// A new picture and its first clear, which touches every page for the first
+// time, against a memset of a warm buffer. With `touch_only`, the picture's
+// pages are only touched, one byte per huge page: what the kernel's zeroing
+// of fresh memory alone costs, which no fill saves.
 void bench_create_clear(benchmark::State &state, bool touch_only) {
     constexpr int kSide = 4096;
     const std::size_t size = std::size_t{kSide} * kSide * 3;

@@ -5,7 +5,6 @@ import copy
 import ctypes
 import enum
 import operator
-import os
 import threading
 import weakref
 
@@ -191,11 +190,7 @@ class Image:
     def __init__(self, width, height):
         width = _integer(width, "width")
         height = _integer(height, "height")
-        error = ErrorRecord()
-        handle = api.create_image_checked(width, height, ctypes.byref(error))
-        if not handle:
-            raise _failure(error)
-        self._adopt(handle)
+        self._adopt(_writing.new_handle(width, height))
 
     def _adopt(self, handle):
         self._handle = handle

@@ -190,14 +190,12 @@ void sort_by_key(std::vector<Crossing> &crossings) {
     }
 }
 
-// Paints row y from crossing keys sorted ascending.
-void paint_pairs(const SpanPainter &painter, std::int64_t y, const std::int64_t *keys,
-                 std::size_t count) {
-    for (std::size_t i = 0; i + 1 < count; i += 2) {
-        const std::int64_t first = (keys[i] + 1) >> 1; // ceil of the crossing
-        const std::int64_t last = keys[i + 1] >> 1;    // floor of the crossing
-        painter.run(y, first, last);
-    }
+// Paints row y between two crossings, given by their keys: from the first
+// whole column at or after the opening one to the last at or before the
+// closing one.
+void paint_between(const SpanPainter &painter, std::int64_t y, std::int64_t opening,
+                   std::int64_t closing) {
+    painter.run(y, (opening + 1) >> 1, closing >> 1);
 }
 
 constexpr std::int64_t kNoRow = INT64_MAX;
@@ -430,8 +428,7 @@ void fill_scanlines_slowly(const SpanPainter &painter, const PixpenPoint *points
                 if (seen % 2 == 0) {
                     opening = smallest;
                 } else {
-                    const std::int64_t pair[2] = {opening, smallest};
-                    paint_pairs(painter, y, pair, 2);
+                    paint_between(painter, y, opening, smallest);
                 }
             }
             previous = smallest;

@@ -12,8 +12,8 @@ namespace pixpen::detail {
 // it. The TGA reader and writer convert between pixel orders with it.
 void reverse_rgb_copy(std::uint8_t *to, const std::uint8_t *from, std::size_t size) noexcept;
 
-// Sets `size` bytes (a multiple of 3) to the colour repeated; past a few
-// megabytes with stores that bypass the cache where the target has them.
+// Sets `size` bytes (a multiple of 3) to the colour repeated; past half the
+// last-level cache by fill_pattern_past_cache.
 void fill_pattern(std::uint8_t *bytes, std::size_t size, Color color);
 
 // fill_pattern's way past the size the cache holds: by pieces of about a huge
