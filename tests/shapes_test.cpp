@@ -264,7 +264,9 @@ TEST(Shapes, CirclesMatchTheirRules) {
 
 TEST(Shapes, FilledPolygonMatchesTheEvenOddRule) {
     expect_models(1500, 3, [](std::mt19937 &rng, Image image) {
-        std::vector<PixpenPoint> points(1 + rng() % 9);
+        // A quarter have so many edges that every row is crowded with
+        // crossings, which the fill sweeps differently.
+        std::vector<PixpenPoint> points(rng() % 4 == 0 ? 40 + rng() % 20 : 1 + rng() % 9);
         std::string what = "polygon";
         for (auto &p : points) {
             p = {pick(rng, -8, 30), pick(rng, -8, 26)};
