@@ -21,6 +21,10 @@
 // Crossings are kept as floor plus a remainder so that they step from row to
 // row by addition; two crossings with the same floor are ordered only by
 // whether they are whole, which is all the runs' ends depend on.
+//
+// Rows crowded with crossings are swept another way, by parity (see
+// RowBits): there, keeping the crossings in order costs more than the rest
+// of the sweep.
 
 #include <algorithm>
 #include <array>
@@ -343,8 +347,8 @@ class SortedRows {
 //
 // Columns are kept shifted by one word, and those beyond the image land in
 // the word on either side of it: a flip there still counts towards the
-// parity, and the runs it makes are clipped when painted. Only the words
-// under the polygon's columns are visited.
+// parity, and the runs it makes are clipped when painted. Every word of
+// the row is visited, which only a row crowded with crossings repays.
 class RowBits {
   public:
     explicit RowBits(std::int64_t width)
