@@ -360,9 +360,10 @@ class RowBits {
         flips_[word_of(at)] ^= std::uint64_t{1} << (at & 63);
     }
 
-    // A walk of one pixel, which is also where its crossing flips.
-    void flip_and_set(std::int64_t column) {
-        const std::int64_t at = shifted(column);
+    // A walk of one pixel, which is also where its crossing flips. Unless
+    // kClamp, the column must lie within -64 .. width + 63.
+    template <bool kClamp = true> void flip_and_set(std::int64_t column) {
+        const std::int64_t at = kClamp ? shifted(column) : column + 64;
         const std::uint64_t bit = std::uint64_t{1} << (at & 63);
         flips_[word_of(at)] ^= bit;
         walks_[word_of(at)] |= bit;
@@ -553,10 +554,12 @@ class ParityRows {
         return next_ < edges_.size() ? edges_[next_].y_first : kNoRow;
     }
 
-    void add_row(RowBits &bits, std::int64_t y) {
+    // Unless kClamp, every point's x lies within -64 .. width + 63, and so do
+    // the walks of the edges in flight.
+    template <bool kClamp> void add_row(RowBits &bits, std::int64_t y) {
         steep_.walk_and_step();
         for (std::size_t i = 0; i < steep_.size(); ++i) {
-            bits.flip_and_set(steep_.first(i));
+            bits.flip_and_set<kClamp>(steep_.first(i));
         }
         flat_.walk_and_step();
         for (std::size_t i = 0; i < flat_.size(); ++i) {
@@ -692,8 +695,17 @@ bool crowded(const PixpenPoint *points, std::size_t count, const SpanPainter &pa
                                       std::size_t count, LastRows &last_rows) {
     ParityRows fill(points, count, painter.height());
     RowBits bits(painter.width());
+    bool near_the_image = true;
+    for (std::size_t i = 0; i < count; ++i) {
+        near_the_image =
+            near_the_image && points[i].x >= -64 && points[i].x <= painter.width() + 63;
+    }
     visit_rows(fill, last_rows, painter.height(), [&](std::int64_t y) {
-        fill.add_row(bits, y);
+        if (near_the_image) {
+            fill.add_row<false>(bits, y);
+        } else {
+            fill.add_row<true>(bits, y);
+        }
         last_rows.take_row(y,
                            [&](std::int64_t first, std::int64_t last) { bits.set(first, last); });
         bits.paint(painter, y);
