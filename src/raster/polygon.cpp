@@ -124,10 +124,16 @@ void set_walk_offsets(Edge &edge, PixpenPoint start, PixpenPoint end) {
 }
 
 // First and last column the edge's walk sets in its crossing's row.
-void walk_extent(const Edge &edge, std::int64_t &first, std::int64_t &last) {
+// Below the edge's first row they already lie within its columns: there
+// the line is half a row's run away from the crossing on either side.
+void walk_columns(const Edge &edge, std::int64_t &first, std::int64_t &last) {
     const std::int64_t x = edge.floor_x;
     first = x + edge.first_floor + (edge.remainder >= edge.first_threshold ? 1 : 0);
     last = x + edge.last_floor + (edge.remainder >= edge.last_threshold ? 1 : 0);
+}
+
+void walk_extent(const Edge &edge, std::int64_t &first, std::int64_t &last) {
+    walk_columns(edge, first, last);
     first = std::max<std::int64_t>(first, edge.x_min);
     last = std::min<std::int64_t>(last, edge.x_max);
 }
@@ -301,7 +307,7 @@ class SortedRows {
             previous_key = key;
             std::int64_t first = 0;
             std::int64_t last = 0;
-            walk_extent(edge, first, last);
+            walk_columns(edge, first, last);
             for (; a < arriving_.size() && arriving_[a].key < key; ++a) {
                 *out++ = arriving_[a];
             }
