@@ -223,7 +223,8 @@ void draw_shape(Image image, Input &in, int span, const Snapshot &before) {
         break;
     case 8:
     case 9: {
-        std::vector<PixpenPoint> points(in.byte() % 9);
+        // Up to 63 points, enough to crowd a small picture's rows with crossings.
+        std::vector<PixpenPoint> points(in.byte() % 64);
         for (PixpenPoint &p : points) {
             p = PixpenPoint{in.wild(span), in.wild(span)};
         }
