@@ -168,6 +168,35 @@ bool make_edge(PixpenPoint a, PixpenPoint b, std::int64_t height, Edge &edge) {
     return true;
 }
 
+// Steps the edge's crossing to the next row. Without a branch: whether the
+// remainder carries is as good as random from edge to edge, and a
+// mispredicted jump costs more than the step.
+void step_edge(Edge &edge) {
+    const std::int64_t dy = edge.dy;
+    const std::int64_t remainder = std::int64_t{edge.remainder} + edge.step_remainder;
+    const std::int64_t carry = remainder >= dy ? 1 : 0;
+    edge.remainder = static_cast<std::uint32_t>(remainder - (dy & -carry));
+    edge.floor_x = static_cast<std::int32_t>(edge.floor_x + (edge.step_floor + carry));
+}
+
+// The polygon's edges that cross visible rows, by their first such row.
+std::vector<Edge> edges_by_first_row(const PixpenPoint *points, std::size_t count,
+                                     std::int64_t height) {
+    std::vector<Edge> edges;
+    edges.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        Edge edge;
+        if (make_edge(points[i], points[(i + 1) % count], height, edge)) {
+            edges.push_back(edge);
+        }
+    }
+    // Sorting through plain pointers keeps the library's symbol table free
+    // of the standard library's iterator comparison helpers.
+    std::sort(edges.data(), edges.data() + edges.size(),
+              [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
+    return edges;
+}
+
 // An edge in the sweep's order: its crossing's key and the columns its walk
 // sets in the row, with its place in the table of edges in flight.
 struct Crossing {
@@ -220,19 +249,8 @@ constexpr std::int64_t kNoRow = INT64_MAX;
 // in a small table while they are in flight.
 class SortedRows {
   public:
-    SortedRows(const PixpenPoint *points, std::size_t count, std::int64_t height) {
-        edges_.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            Edge edge;
-            if (make_edge(points[i], points[(i + 1) % count], height, edge)) {
-                edges_.push_back(edge);
-            }
-        }
-        // Sorting through plain pointers keeps the library's symbol table free
-        // of the standard library's iterator comparison helpers.
-        std::sort(edges_.data(), edges_.data() + edges_.size(),
-                  [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
-    }
+    SortedRows(const PixpenPoint *points, std::size_t count, std::int64_t height)
+        : edges_(edges_by_first_row(points, count, height)) {}
 
     bool idle() const { return current_.empty(); }
     std::int64_t next_start() const {
@@ -296,7 +314,7 @@ class SortedRows {
                 free_slots_.push_back(crossing.slot);
                 continue;
             }
-            step(edge);
+            step_edge(edge);
             // Fields one by one: a whole Crossing built first would be read
             // back, in wider pieces than it was written, before the store had
             // landed, which stalls.
@@ -319,16 +337,6 @@ class SortedRows {
         }
         following_.resize(static_cast<std::size_t>(out - following_.data()));
         current_.swap(following_);
-    }
-
-    // Without a branch: whether the remainder carries is as good as random
-    // from edge to edge, and a mispredicted jump costs more than the step.
-    static void step(Edge &edge) {
-        const std::int64_t dy = edge.dy;
-        const std::int64_t remainder = std::int64_t{edge.remainder} + edge.step_remainder;
-        const std::int64_t carry = remainder >= dy ? 1 : 0;
-        edge.remainder = static_cast<std::uint32_t>(remainder - (dy & -carry));
-        edge.floor_x = static_cast<std::int32_t>(edge.floor_x + (edge.step_floor + carry));
     }
 
     std::vector<Edge> edges_; // by first row
@@ -541,19 +549,8 @@ class EdgeLanes {
 // polygon's, take the shorter path.
 class ParityRows {
   public:
-    ParityRows(const PixpenPoint *points, std::size_t count, std::int64_t height) {
-        edges_.reserve(count);
-        for (std::size_t i = 0; i < count; ++i) {
-            Edge edge;
-            if (make_edge(points[i], points[(i + 1) % count], height, edge)) {
-                edges_.push_back(edge);
-            }
-        }
-        // Sorting through plain pointers keeps the library's symbol table free
-        // of the standard library's iterator comparison helpers.
-        std::sort(edges_.data(), edges_.data() + edges_.size(),
-                  [](const Edge &a, const Edge &b) { return a.y_first < b.y_first; });
-    }
+    ParityRows(const PixpenPoint *points, std::size_t count, std::int64_t height)
+        : edges_(edges_by_first_row(points, count, height)) {}
 
     bool idle() const { return steep_.size() == 0 && flat_.size() == 0; }
     std::int64_t next_start() const {
@@ -598,19 +595,11 @@ class ParityRows {
             bits.flip(first);
             bits.set(first, last);
             if (edge.y_last > y) {
-                step(edge);
+                step_edge(edge);
                 const bool steep = std::int64_t{edge.x_max} - edge.x_min <= edge.dy;
                 (steep ? steep_ : flat_).add(edge);
             }
         }
-    }
-
-    static void step(Edge &edge) {
-        const std::int64_t dy = edge.dy;
-        const std::int64_t remainder = std::int64_t{edge.remainder} + edge.step_remainder;
-        const std::int64_t carry = remainder >= dy ? 1 : 0;
-        edge.remainder = static_cast<std::uint32_t>(remainder - (dy & -carry));
-        edge.floor_x = static_cast<std::int32_t>(edge.floor_x + (edge.step_floor + carry));
     }
 
     std::vector<Edge> edges_; // by first row
