@@ -197,39 +197,184 @@ std::vector<Edge> edges_by_first_row(const PixpenPoint *points, std::size_t coun
     return edges;
 }
 
-// An edge in the sweep's order: its crossing's key and the columns its walk
-// sets in the row, with its place in the table of edges in flight.
-struct Crossing {
-    std::int64_t key;
-    std::int32_t first, last;
-    std::size_t slot;
-};
+// Edges in flight, a field to an array, so that a row's steps run in the
+// vector lanes the compiler finds for them.
+//
+// The remainder is kept as its distance to the next carry, dy - remainder
+// in (0, dy], so that every sum stays within 32 bits; the sums are
+// unsigned and wrap, and what comes out fits an int.
+class EdgeLanes {
+  public:
+    // An edge that joins the others before the one at `before`.
+    struct Joining {
+        std::size_t before;
+        const Edge *edge;
+    };
 
-Crossing crossing_of(const Edge &edge, std::size_t slot) {
-    std::int64_t first = 0;
-    std::int64_t last = 0;
-    walk_extent(edge, first, last);
-    // Within the edge's columns, which are ints.
-    return {crossing_key(edge), static_cast<std::int32_t>(first), static_cast<std::int32_t>(last),
-            slot};
-}
+    explicit EdgeLanes(bool one_pixel_walks) : one_pixel_walks_(one_pixel_walks) {}
 
-// Edges keep their order from row to row except where they meet or cross,
-// so an insertion sort has little to do.
-void sort_by_key(std::vector<Crossing> &crossings) {
-    Crossing *const first = crossings.data();
-    for (std::size_t i = 1; i < crossings.size(); ++i) {
-        if (first[i - 1].key <= first[i].key) {
-            continue;
-        }
-        const Crossing moving = first[i];
-        std::size_t j = i;
-        for (; j > 0 && first[j - 1].key > moving.key; --j) {
-            first[j] = first[j - 1];
-        }
-        first[j] = moving;
+    std::size_t size() const { return lanes_[kYLast].size(); }
+    std::int32_t y_last(std::size_t i) const { return as_int(kYLast, i); }
+    std::int64_t first(std::size_t i) const { return as_int(kFirst, i); }
+    std::int64_t last(std::size_t i) const { return as_int(kLast, i); }
+    // The crossing's key, as crossing_key() gives it, in the row not yet
+    // stepped past.
+    std::int64_t key(std::size_t i) const {
+        return 2 * std::int64_t{as_int(kFloor, i)} +
+               (lanes_[kToCarry][i] != lanes_[kDy][i] ? 1 : 0);
     }
-}
+
+    void add(const Edge &edge) {
+        const Fields fields = fields_of(edge);
+        for (std::size_t k = 0; k < kFieldCount; ++k) {
+            lanes_[k].push_back(fields[k]);
+        }
+    }
+
+    // The last edge takes edge i's place.
+    void remove(std::size_t i) {
+        for (std::vector<std::uint32_t> &lane : lanes_) {
+            lane[i] = lane.back();
+            lane.pop_back();
+        }
+    }
+
+    // Puts in the joining edges, whose `before` must not decrease, and
+    // takes out those whose last row is y; the others keep their order.
+    // Rows where edges begin or end are few against those they cross, and
+    // a copy of each lane in pieces between the changes was slower.
+    void splice(std::int64_t y, const std::vector<Joining> &joining) {
+        std::size_t joined = 0;
+        for (const Joining &join : joining) {
+            insert(join.before + joined++, fields_of(*join.edge));
+        }
+        for (std::size_t i = size(); i-- > 0;) {
+            if (y_last(i) == y) {
+                erase(i);
+            }
+        }
+    }
+
+    // Whether the keys do not decrease from edge to edge. Compared as the
+    // floor, then whether the crossing is whole, so that the lanes stay 32
+    // bits wide.
+    bool in_order() const {
+        const std::uint32_t *const floor = lanes_[kFloor].data();
+        const std::uint32_t *const to_carry = lanes_[kToCarry].data();
+        const std::uint32_t *const dy = lanes_[kDy].data();
+        std::uint32_t disorder = 0;
+        for (std::size_t i = 1; i < size(); ++i) {
+            const auto before = static_cast<std::int32_t>(floor[i - 1]);
+            const auto here = static_cast<std::int32_t>(floor[i]);
+            const auto before_split = static_cast<std::uint32_t>(to_carry[i - 1] != dy[i - 1]);
+            const auto whole = static_cast<std::uint32_t>(to_carry[i] == dy[i]);
+            disorder |= static_cast<std::uint32_t>(here < before) |
+                        (static_cast<std::uint32_t>(here == before) & before_split & whole);
+        }
+        return disorder == 0;
+    }
+
+    // Puts the edges in the order of their keys. An insertion sort has
+    // little to do: edges keep their order from row to row except where
+    // they meet or cross.
+    void sort_by_key() {
+        for (std::size_t i = 1; i < size(); ++i) {
+            for (std::size_t j = i; j > 0 && key(j - 1) > key(j); --j) {
+                for (std::vector<std::uint32_t> &lane : lanes_) {
+                    std::swap(lane[j - 1], lane[j]);
+                }
+            }
+        }
+    }
+
+    // Writes each edge's walk in this row to first() and last().
+    void walk() {
+        walk_end(kFirst, kFirstFloor, kFirstUpTo);
+        if (!one_pixel_walks_) {
+            walk_end(kLast, kLastFloor, kLastUpTo);
+        }
+    }
+
+    // Steps every edge to the next row. Without a branch: a mispredicted
+    // carry costs more than the step.
+    void step() {
+        std::uint32_t *const floor = lanes_[kFloor].data();
+        std::uint32_t *const to_carry = lanes_[kToCarry].data();
+        const std::uint32_t *const dy = lanes_[kDy].data();
+        const std::uint32_t *const step_floor = lanes_[kStepFloor].data();
+        const std::uint32_t *const step_remainder = lanes_[kStepRemainder].data();
+        for (std::size_t i = 0; i < size(); ++i) {
+            const std::uint32_t carry = step_remainder[i] >= to_carry[i] ? 1U : 0U;
+            to_carry[i] = to_carry[i] - step_remainder[i] + (dy[i] & (0U - carry));
+            floor[i] += step_floor[i] + carry;
+        }
+    }
+
+  private:
+    // The walk's columns are floor + *_floor, plus one where to_carry <=
+    // *_up_to; first and last hold them for the current row.
+    enum Field : std::size_t {
+        kFloor,
+        kToCarry,
+        kDy,
+        kStepFloor,
+        kStepRemainder,
+        kFirstFloor,
+        kFirstUpTo,
+        kLastFloor,
+        kLastUpTo,
+        kFirst,
+        kLast,
+        kYLast,
+        kFieldCount
+    };
+    using Fields = std::array<std::uint32_t, kFieldCount>;
+
+    static Fields fields_of(const Edge &edge) {
+        Fields fields{};
+        fields[kFloor] = static_cast<std::uint32_t>(edge.floor_x);
+        fields[kToCarry] = edge.dy - edge.remainder;
+        fields[kDy] = edge.dy;
+        fields[kStepFloor] = static_cast<std::uint32_t>(edge.step_floor);
+        fields[kStepRemainder] = edge.step_remainder;
+        fields[kFirstFloor] = static_cast<std::uint32_t>(edge.first_floor);
+        fields[kFirstUpTo] = edge.dy - edge.first_threshold;
+        fields[kLastFloor] = static_cast<std::uint32_t>(edge.last_floor);
+        fields[kLastUpTo] = edge.dy - edge.last_threshold;
+        fields[kYLast] = static_cast<std::uint32_t>(edge.y_last);
+        return fields;
+    }
+
+    void insert(std::size_t i, const Fields &fields) {
+        for (std::size_t k = 0; k < kFieldCount; ++k) {
+            lanes_[k].insert(lanes_[k].begin() + static_cast<std::ptrdiff_t>(i), fields[k]);
+        }
+    }
+
+    void erase(std::size_t i) {
+        for (std::vector<std::uint32_t> &lane : lanes_) {
+            lane.erase(lane.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+    }
+
+    std::int32_t as_int(Field field, std::size_t i) const {
+        return static_cast<std::int32_t>(lanes_[field][i]);
+    }
+
+    void walk_end(Field column, Field offset, Field up_to) {
+        std::uint32_t *const out = lanes_[column].data();
+        const std::uint32_t *const floor = lanes_[kFloor].data();
+        const std::uint32_t *const to_carry = lanes_[kToCarry].data();
+        const std::uint32_t *const offsets = lanes_[offset].data();
+        const std::uint32_t *const up_tos = lanes_[up_to].data();
+        for (std::size_t i = 0; i < size(); ++i) {
+            out[i] = floor[i] + offsets[i] + (to_carry[i] <= up_tos[i] ? 1U : 0U);
+        }
+    }
+
+    bool one_pixel_walks_;
+    std::array<std::vector<std::uint32_t>, kFieldCount> lanes_;
+};
 
 // Paints row y between two crossings, given by their keys: from the first
 // whole column at or after the opening one to the last at or before the
@@ -243,108 +388,162 @@ constexpr std::int64_t kNoRow = INT64_MAX;
 
 // The fill and the edges' walks, one row at a time from the top. A pair of
 // crossings paints one run: the fill between them and both edges' walk
-// pixels in the row, which touch or overlap it. The crossings stay in the
-// order of the row before, so sorting them is cheap; edges that begin in a
-// row are merged in where their keys belong. The edges themselves stay put
-// in a small table while they are in flight.
+// pixels in the row, which touch or overlap it.
+//
+// The edges in flight are kept in their crossings' order, which is the
+// order of the row before except where edges meet or cross, and then it
+// takes an insertion sort with little to do. Edges that begin or end in a
+// row are put in or taken out where they stand. An edge's first row is the
+// one where its walk may reach past its own columns, so it is taken apart
+// from the others, with walk_extent(), and merged in by key.
 class SortedRows {
   public:
     SortedRows(const PixpenPoint *points, std::size_t count, std::int64_t height)
-        : edges_(edges_by_first_row(points, count, height)) {}
+        : edges_(edges_by_first_row(points, count, height)) {
+        for (const Edge &edge : edges_) {
+            if (edge.y_last > edge.y_first) {
+                last_rows_.push_back(edge.y_last);
+            }
+        }
+        std::sort(last_rows_.data(), last_rows_.data() + last_rows_.size());
+    }
 
-    bool idle() const { return current_.empty(); }
+    bool idle() const { return lanes_.size() == 0; }
     std::int64_t next_start() const {
         return next_ < edges_.size() ? edges_[next_].y_first : kNoRow;
     }
 
     void paint_row(const SpanPainter &painter, std::int64_t y) {
-        if (current_.empty()) {
-            resume(y);
+        admit(y);
+        lanes_.walk();
+        if (!lanes_.in_order()) {
+            lanes_.sort_by_key();
         }
-        if (!in_order_) {
-            sort_by_key(current_);
+        if (arriving_.empty()) {
+            Pending pending;
+            paint_lanes(painter, y, 0, lanes_.size(), pending);
+        } else {
+            paint_merged(painter, y);
         }
-        for (std::size_t i = 0; i + 1 < current_.size(); i += 2) {
-            const Crossing &left = current_[i];
-            const Crossing &right = current_[i + 1];
-            painter.run(y, std::min(left.first, right.first), std::max(left.last, right.last));
+        if (!arriving_.empty() || edges_end_in(y)) {
+            join_and_leave(y);
         }
-        step_to(y + 1);
+        lanes_.step();
     }
 
   private:
-    // Begins again at row y after rows that no edge crosses.
-    void resume(std::int64_t y) {
-        admit(y);
-        current_.swap(arriving_);
-        in_order_ = true;
-    }
+    struct Arrival {
+        std::int64_t key;
+        std::int64_t first, last;
+        std::size_t edge;
+        std::size_t before; // the first edge in flight whose key is greater
+    };
 
-    // arriving_ = the crossings of the edges that begin in row y, sorted.
+    // A crossing not yet paired, with its walk's columns.
+    struct Pending {
+        bool open = false;
+        std::int64_t first = 0, last = 0;
+    };
+
+    // arriving_ = the edges that begin in row y, with their walks there,
+    // sorted by key.
     void admit(std::int64_t y) {
         arriving_.clear();
         for (; next_ < edges_.size() && edges_[next_].y_first == y; ++next_) {
-            std::size_t slot = in_flight_.size();
-            if (free_slots_.empty()) {
-                in_flight_.push_back(edges_[next_]);
-            } else {
-                slot = free_slots_.back();
-                free_slots_.pop_back();
-                in_flight_[slot] = edges_[next_];
-            }
-            arriving_.push_back(crossing_of(edges_[next_], slot));
-        }
-        sort_by_key(arriving_);
-    }
-
-    // Drops the edges that end above row y, steps the rest to it and merges
-    // in the edges that begin there.
-    void step_to(std::int64_t y) {
-        admit(y);
-        // Written through a pointer: push_back's capacity check on every
-        // crossing costs more than sizing the buffer once.
-        following_.resize(current_.size() + arriving_.size());
-        Crossing *out = following_.data();
-        std::size_t a = 0;
-        std::int64_t previous_key = INT64_MIN;
-        in_order_ = true;
-        for (const Crossing &crossing : current_) {
-            Edge &edge = in_flight_[crossing.slot];
-            if (edge.y_last < y) {
-                free_slots_.push_back(crossing.slot);
-                continue;
-            }
-            step_edge(edge);
-            // Fields one by one: a whole Crossing built first would be read
-            // back, in wider pieces than it was written, before the store had
-            // landed, which stalls.
-            const std::int64_t key = crossing_key(edge);
-            // Edges that met or crossed since the last row leave the keys
-            // out of order; mostly none do, and the sort is skipped.
-            in_order_ = in_order_ && previous_key <= key;
-            previous_key = key;
             std::int64_t first = 0;
             std::int64_t last = 0;
-            walk_columns(edge, first, last);
-            for (; a < arriving_.size() && arriving_[a].key < key; ++a) {
-                *out++ = arriving_[a];
-            }
-            *out++ = {key, static_cast<std::int32_t>(first), static_cast<std::int32_t>(last),
-                      crossing.slot};
+            walk_extent(edges_[next_], first, last);
+            arriving_.push_back({crossing_key(edges_[next_]), first, last, next_, 0});
         }
-        for (; a < arriving_.size(); ++a) {
-            *out++ = arriving_[a];
-        }
-        following_.resize(static_cast<std::size_t>(out - following_.data()));
-        current_.swap(following_);
+        Arrival *const begin = arriving_.data();
+        std::sort(begin, begin + arriving_.size(),
+                  [](const Arrival &a, const Arrival &b) { return a.key < b.key; });
     }
 
-    std::vector<Edge> edges_; // by first row
-    std::size_t next_ = 0;    // first edge not yet admitted
-    std::vector<Edge> in_flight_;
-    std::vector<std::size_t> free_slots_;
-    std::vector<Crossing> current_, following_, arriving_;
-    bool in_order_ = true; // whether current_ is sorted by key
+    bool edges_end_in(std::int64_t y) {
+        for (; ended_ < last_rows_.size() && last_rows_[ended_] < y; ++ended_) {
+        }
+        return ended_ < last_rows_.size() && last_rows_[ended_] == y;
+    }
+
+    // Pairs the crossing with the pending one and paints the pair, or
+    // leaves it pending.
+    static void pair_up(const SpanPainter &painter, std::int64_t y, std::int64_t first,
+                        std::int64_t last, Pending &pending) {
+        if (pending.open) {
+            painter.run(y, std::min(pending.first, first), std::max(pending.last, last));
+            pending.open = false;
+        } else {
+            pending = {true, first, last};
+        }
+    }
+
+    // pair_up() for the edges in flight from..to - 1, most of which pair
+    // with each other.
+    void paint_lanes(const SpanPainter &painter, std::int64_t y, std::size_t from, std::size_t to,
+                     Pending &pending) const {
+        if (from < to && pending.open) {
+            pair_up(painter, y, lanes_.first(from), lanes_.last(from), pending);
+            ++from;
+        }
+        for (; from + 1 < to; from += 2) {
+            painter.run(y, std::min(lanes_.first(from), lanes_.first(from + 1)),
+                        std::max(lanes_.last(from), lanes_.last(from + 1)));
+        }
+        if (from < to) {
+            pair_up(painter, y, lanes_.first(from), lanes_.last(from), pending);
+        }
+    }
+
+    // Paints the row from the edges in flight and those that begin in it,
+    // merged by key; an arrival goes after the edges whose key it equals.
+    void paint_merged(const SpanPainter &painter, std::int64_t y) {
+        Pending pending;
+        std::size_t from = 0;
+        for (Arrival &arrival : arriving_) {
+            arrival.before = first_greater(from, arrival.key);
+            paint_lanes(painter, y, from, arrival.before, pending);
+            pair_up(painter, y, arrival.first, arrival.last, pending);
+            from = arrival.before;
+        }
+        paint_lanes(painter, y, from, lanes_.size(), pending);
+    }
+
+    // The first edge in flight from `from` on whose key is greater.
+    std::size_t first_greater(std::size_t from, std::int64_t key) const {
+        std::size_t to = lanes_.size();
+        while (from < to) {
+            const std::size_t middle = from + (to - from) / 2;
+            if (lanes_.key(middle) <= key) {
+                from = middle + 1;
+            } else {
+                to = middle;
+            }
+        }
+        return from;
+    }
+
+    // The arrivals that go on below row y join the edges in flight where
+    // paint_merged() took them, and the edges that end in it leave; the
+    // step that follows brings the rest to the next row.
+    void join_and_leave(std::int64_t y) {
+        joining_.clear();
+        for (const Arrival &arrival : arriving_) {
+            const Edge &edge = edges_[arrival.edge];
+            if (edge.y_last > y) {
+                joining_.push_back({arrival.before, &edge});
+            }
+        }
+        lanes_.splice(y, joining_);
+    }
+
+    std::vector<Edge> edges_;             // by first row
+    std::size_t next_ = 0;                // first edge not yet admitted
+    std::vector<std::int32_t> last_rows_; // of the edges that go on below their first
+    std::size_t ended_ = 0;               // last rows passed
+    EdgeLanes lanes_{false};
+    std::vector<Arrival> arriving_;
+    std::vector<EdgeLanes::Joining> joining_;
 };
 
 // One row as bits, from which its runs are painted. The even-odd rule makes
@@ -458,92 +657,6 @@ class RowBits {
     std::vector<std::int32_t> changes_;
 };
 
-// Edges in flight, a field to an array, so that a row's steps run in the
-// vector lanes the compiler finds for them. They keep no order: each row
-// takes every edge's walk, then steps it.
-//
-// The remainder is kept as its distance to the next carry, dy - remainder
-// in (0, dy], so that every sum stays within 32 bits; the sums are
-// unsigned and wrap, and what comes out fits an int.
-class EdgeLanes {
-  public:
-    explicit EdgeLanes(bool one_pixel_walks) : one_pixel_walks_(one_pixel_walks) {}
-
-    std::size_t size() const { return y_last_.size(); }
-    std::int32_t y_last(std::size_t i) const { return y_last_[i]; }
-    std::int64_t first(std::size_t i) const { return static_cast<std::int32_t>(first_[i]); }
-    std::int64_t last(std::size_t i) const { return static_cast<std::int32_t>(last_[i]); }
-
-    void add(const Edge &edge) {
-        y_last_.push_back(edge.y_last);
-        floor_.push_back(static_cast<std::uint32_t>(edge.floor_x));
-        to_carry_.push_back(edge.dy - edge.remainder);
-        dy_.push_back(edge.dy);
-        step_floor_.push_back(static_cast<std::uint32_t>(edge.step_floor));
-        step_remainder_.push_back(edge.step_remainder);
-        first_floor_.push_back(static_cast<std::uint32_t>(edge.first_floor));
-        first_up_to_.push_back(edge.dy - edge.first_threshold);
-        last_floor_.push_back(static_cast<std::uint32_t>(edge.last_floor));
-        last_up_to_.push_back(edge.dy - edge.last_threshold);
-        first_.push_back(0);
-        last_.push_back(0);
-    }
-
-    // The last edge takes edge i's place.
-    void remove(std::size_t i) {
-        for (std::vector<std::uint32_t> *lane : lanes()) {
-            (*lane)[i] = lane->back();
-            lane->pop_back();
-        }
-        y_last_[i] = y_last_.back();
-        y_last_.pop_back();
-    }
-
-    // Writes each edge's walk in this row to first() and last(), and steps
-    // it to the next. Without a branch: a mispredicted carry costs more
-    // than the step.
-    void walk_and_step() {
-        const std::size_t count = size();
-        std::uint32_t *const floor = floor_.data();
-        std::uint32_t *const to_carry = to_carry_.data();
-        walk_end(first_.data(), first_floor_.data(), first_up_to_.data());
-        if (!one_pixel_walks_) {
-            walk_end(last_.data(), last_floor_.data(), last_up_to_.data());
-        }
-        const std::uint32_t *const dy = dy_.data();
-        const std::uint32_t *const step_floor = step_floor_.data();
-        const std::uint32_t *const step_remainder = step_remainder_.data();
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::uint32_t carry = step_remainder[i] >= to_carry[i] ? 1U : 0U;
-            to_carry[i] = to_carry[i] - step_remainder[i] + (dy[i] & (0U - carry));
-            floor[i] += step_floor[i] + carry;
-        }
-    }
-
-  private:
-    void walk_end(std::uint32_t *column, const std::uint32_t *offset,
-                  const std::uint32_t *up_to) const {
-        const std::uint32_t *const floor = floor_.data();
-        const std::uint32_t *const to_carry = to_carry_.data();
-        for (std::size_t i = 0; i < size(); ++i) {
-            column[i] = floor[i] + offset[i] + (to_carry[i] <= up_to[i] ? 1U : 0U);
-        }
-    }
-
-    std::array<std::vector<std::uint32_t> *, 11> lanes() {
-        return {&floor_,          &to_carry_,    &dy_,          &step_floor_,
-                &step_remainder_, &first_floor_, &first_up_to_, &last_floor_,
-                &last_up_to_,     &first_,       &last_};
-    }
-
-    bool one_pixel_walks_;
-    std::vector<std::int32_t> y_last_;
-    std::vector<std::uint32_t> floor_, to_carry_, dy_, step_floor_, step_remainder_;
-    // The walk's columns: floor + *_floor, plus one where to_carry <= *_up_to.
-    std::vector<std::uint32_t> first_floor_, first_up_to_, last_floor_, last_up_to_;
-    std::vector<std::uint32_t> first_, last_;
-};
-
 // The fill and the edges' walks, one row at a time from the top. An edge
 // taller than wide sets one pixel per row, and those, most of a busy
 // polygon's, take the shorter path.
@@ -560,11 +673,13 @@ class ParityRows {
     // Unless kClamp, every point's x lies within -64 .. width + 63, and so do
     // the walks of the edges in flight.
     template <bool kClamp> void add_row(RowBits &bits, std::int64_t y) {
-        steep_.walk_and_step();
+        steep_.walk();
+        steep_.step();
         for (std::size_t i = 0; i < steep_.size(); ++i) {
             bits.flip_and_set<kClamp>(steep_.first(i));
         }
-        flat_.walk_and_step();
+        flat_.walk();
+        flat_.step();
         for (std::size_t i = 0; i < flat_.size(); ++i) {
             bits.flip(flat_.first(i));
             bits.set(flat_.first(i), flat_.last(i));
