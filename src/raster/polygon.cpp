@@ -217,6 +217,7 @@ class EdgeLanes {
     std::int32_t y_last(std::size_t i) const { return as_int(kYLast, i); }
     std::int64_t first(std::size_t i) const { return as_int(kFirst, i); }
     std::int64_t last(std::size_t i) const { return as_int(kLast, i); }
+    std::uint32_t tag(std::size_t i) const { return lanes_[kTag][i]; }
     // The crossing's key, as crossing_key() gives it, in the row not yet
     // stepped past.
     std::int64_t key(std::size_t i) const {
@@ -224,8 +225,10 @@ class EdgeLanes {
                (lanes_[kToCarry][i] != lanes_[kDy][i] ? 1 : 0);
     }
 
-    void add(const Edge &edge) {
-        const Fields fields = fields_of(edge);
+    // The edge, last, with a tag for the caller to find it by.
+    void add(const Edge &edge, std::uint32_t tag) {
+        Fields fields = fields_of(edge);
+        fields[kTag] = tag;
         for (std::size_t k = 0; k < kFieldCount; ++k) {
             lanes_[k].push_back(fields[k]);
         }
@@ -326,6 +329,7 @@ class EdgeLanes {
         kFirst,
         kLast,
         kYLast,
+        kTag,
         kFieldCount
     };
     using Fields = std::array<std::uint32_t, kFieldCount>;
@@ -568,24 +572,25 @@ class RowBits {
         : last_column_(width + 63), flips_(static_cast<std::size_t>(width / 64 + 3)),
           walks_(flips_.size()), changes_(64 * flips_.size() + 2) {}
 
-    void flip(std::int64_t column) {
-        const std::int64_t at = shifted(column);
+    // Unless kClamp, the columns given to these must lie within -64 ..
+    // width + 63.
+    template <bool kClamp = true> void flip(std::int64_t column) {
+        const std::int64_t at = shifted<kClamp>(column);
         flips_[word_of(at)] ^= std::uint64_t{1} << (at & 63);
     }
 
-    // A walk of one pixel, which is also where its crossing flips. Unless
-    // kClamp, the column must lie within -64 .. width + 63.
+    // A walk of one pixel, which is also where its crossing flips.
     template <bool kClamp = true> void flip_and_set(std::int64_t column) {
-        const std::int64_t at = kClamp ? shifted(column) : column + 64;
+        const std::int64_t at = shifted<kClamp>(column);
         const std::uint64_t bit = std::uint64_t{1} << (at & 63);
         flips_[word_of(at)] ^= bit;
         walks_[word_of(at)] |= bit;
     }
 
     // Sets first..last; first <= last.
-    void set(std::int64_t first, std::int64_t last) {
-        first = shifted(first);
-        last = shifted(last);
+    template <bool kClamp = true> void set(std::int64_t first, std::int64_t last) {
+        first = shifted<kClamp>(first);
+        last = shifted<kClamp>(last);
         const std::size_t first_word = word_of(first);
         const std::size_t last_word = word_of(last);
         const std::uint64_t from_first = ~std::uint64_t{0} << (first & 63);
@@ -639,8 +644,8 @@ class RowBits {
 
   private:
     // Shifted by a word, and within the words either side of the image.
-    std::int64_t shifted(std::int64_t column) const {
-        return std::clamp<std::int64_t>(column, -64, last_column_) + 64;
+    template <bool kClamp> std::int64_t shifted(std::int64_t column) const {
+        return (kClamp ? std::clamp<std::int64_t>(column, -64, last_column_) : column) + 64;
     }
     static std::size_t word_of(std::int64_t at) { return static_cast<std::size_t>(at >> 6); }
 
@@ -663,7 +668,15 @@ class RowBits {
 class ParityRows {
   public:
     ParityRows(const PixpenPoint *points, std::size_t count, std::int64_t height)
-        : edges_(edges_by_first_row(points, count, height)) {}
+        : edges_(edges_by_first_row(points, count, height)), places_(edges_.size()) {
+        for (std::size_t i = 0; i < edges_.size(); ++i) {
+            if (edges_[i].y_last > edges_[i].y_first) {
+                endings_.push_back({edges_[i].y_last, static_cast<std::uint32_t>(i)});
+            }
+        }
+        std::sort(endings_.data(), endings_.data() + endings_.size(),
+                  [](const Ending &a, const Ending &b) { return a.y < b.y; });
+    }
 
     bool idle() const { return steep_.size() == 0 && flat_.size() == 0; }
     std::int64_t next_start() const {
@@ -681,19 +694,33 @@ class ParityRows {
         flat_.walk();
         flat_.step();
         for (std::size_t i = 0; i < flat_.size(); ++i) {
-            bits.flip(flat_.first(i));
-            bits.set(flat_.first(i), flat_.last(i));
+            bits.flip<kClamp>(flat_.first(i));
+            bits.set<kClamp>(flat_.first(i), flat_.last(i));
         }
-        drop_finished(steep_, y);
-        drop_finished(flat_, y);
+        drop_ending(y);
         admit(bits, y);
     }
 
   private:
-    static void drop_finished(EdgeLanes &lanes, std::int64_t y) {
-        for (std::size_t i = lanes.size(); i-- > 0;) {
-            if (lanes.y_last(i) == y) {
-                lanes.remove(i);
+    struct Ending {
+        std::int32_t y;
+        std::uint32_t edge;
+    };
+    // Where an edge in flight is: its lanes, and its place in them.
+    struct Place {
+        bool steep;
+        std::uint32_t lane;
+    };
+
+    // Looked up by edge, not searched for: with many edges in flight, a
+    // search of them all in every row cost more than the lookups.
+    void drop_ending(std::int64_t y) {
+        for (; ended_ < endings_.size() && endings_[ended_].y <= y; ++ended_) {
+            const Place place = places_[endings_[ended_].edge];
+            EdgeLanes &lanes = place.steep ? steep_ : flat_;
+            lanes.remove(place.lane);
+            if (place.lane < lanes.size()) {
+                places_[lanes.tag(place.lane)].lane = place.lane;
             }
         }
     }
@@ -712,13 +739,18 @@ class ParityRows {
             if (edge.y_last > y) {
                 step_edge(edge);
                 const bool steep = std::int64_t{edge.x_max} - edge.x_min <= edge.dy;
-                (steep ? steep_ : flat_).add(edge);
+                EdgeLanes &lanes = steep ? steep_ : flat_;
+                places_[next_] = {steep, static_cast<std::uint32_t>(lanes.size())};
+                lanes.add(edge, static_cast<std::uint32_t>(next_));
             }
         }
     }
 
     std::vector<Edge> edges_; // by first row
     std::size_t next_ = 0;    // first edge not yet in flight
+    std::vector<Place> places_;
+    std::vector<Ending> endings_; // of the edges that go on below their first row, by row
+    std::size_t ended_ = 0;
     EdgeLanes steep_{true}, flat_{false};
 };
 
@@ -778,8 +810,12 @@ void visit_rows(const Sweep &sweep, const LastRows &last_rows, std::int64_t heig
 
 // Whether the rows hold so many crossings that flipping bits costs less
 // than keeping the crossings in order: four or more to a word of a row, on
-// average over the rows the edges cross.
+// average over the rows the edges cross. The parity sweep tags its edges
+// with 32 bits, which no polygon that fits in memory outgrows.
 bool crowded(const PixpenPoint *points, std::size_t count, const SpanPainter &painter) {
+    if (std::uint64_t{count} > UINT32_MAX) {
+        return false;
+    }
     std::int64_t crossings = 0;
     std::int64_t top = INT64_MAX;
     std::int64_t bottom = INT64_MIN;
