@@ -811,7 +811,7 @@ void visit_rows(const Sweep &sweep, const LastRows &last_rows, std::int64_t heig
 // Whether the rows hold so many crossings that flipping bits costs less
 // than keeping the crossings in order: four or more to a word of a row, on
 // average over the rows the edges cross. The parity sweep tags its edges
-// with 32 bits, which no polygon that fits in memory outgrows.
+// in 32 bits, so a polygon with more points than that keeps the other.
 bool crowded(const PixpenPoint *points, std::size_t count, const SpanPainter &painter) {
     if (std::uint64_t{count} > UINT32_MAX) {
         return false;
