@@ -570,7 +570,7 @@ class RowBits {
   public:
     explicit RowBits(std::int64_t width)
         : last_column_(width + 63), flips_(static_cast<std::size_t>(width / 64 + 3)),
-          walks_(flips_.size()), changes_(64 * flips_.size() + 2) {}
+          walks_(flips_.size()) {}
 
     // Unless kClamp, the columns given to these must lie within -64 ..
     // width + 63.
@@ -606,39 +606,18 @@ class RowBits {
         walks_[last_word] |= to_last;
     }
 
-    // Paints row y's runs, left to right, and leaves the row clear.
+    // Paints row y, a word at a time, and leaves the row clear.
     void paint(const SpanPainter &painter, std::int64_t y) {
-        // The columns where the row changes between set and clear, found
-        // first and painted after, so that no branch hangs on the bits.
-        std::int32_t *const changes = changes_.data();
-        std::size_t count = 0;
         std::uint64_t parity = 0; // all ones when the flips so far are odd
-        std::uint64_t before = 0; // whether the pixel before this word is set
         for (std::size_t word = 0; word < flips_.size(); ++word) {
             const std::uint64_t inside = running_parity(flips_[word]) ^ parity;
             const std::uint64_t set = inside | walks_[word];
             flips_[word] = 0;
             walks_[word] = 0;
             parity = inside >> 63 != 0 ? ~std::uint64_t{0} : 0;
-            const auto base = static_cast<std::int32_t>(word * 64) - 64;
-            std::uint64_t change = set ^ ((set << 1) | before);
-            // Many words hold two changes or fewer: those are written
-            // without a branch, and only the rest take the loop.
-            for (int unrolled = 0; unrolled < 2; ++unrolled) {
-                changes[count] = base + std::countr_zero(change);
-                count += change != 0 ? 1 : 0;
-                change &= change - 1;
+            if (set != 0) {
+                painter.masked(y, static_cast<std::int64_t>(word) * 64 - 64, set);
             }
-            for (; change != 0; change &= change - 1) {
-                changes[count++] = base + std::countr_zero(change);
-            }
-            before = set >> 63;
-        }
-        // Every row has an even number of crossings, so it ends clear; a
-        // walk may still reach the last word's end.
-        changes[count] = static_cast<std::int32_t>(flips_.size() * 64) - 64;
-        for (std::size_t i = 0; i < count; i += 2) {
-            painter.run(y, changes[i], changes[i + 1] - 1);
         }
     }
 
@@ -659,7 +638,6 @@ class RowBits {
 
     std::int64_t last_column_;
     std::vector<std::uint64_t> flips_, walks_;
-    std::vector<std::int32_t> changes_;
 };
 
 // The fill and the edges' walks, one row at a time from the top. An edge

@@ -4,6 +4,7 @@
 // division, and the one routine that paints a run of a row.
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -198,6 +199,41 @@ class SpanPainter {
         pattern_.fill(start, bytes);
     }
 
+    // Paints the pixels x + i of row y for each bit i set in `mask`, those
+    // that lie in the image; x is a multiple of 64.
+    void masked(std::int64_t y, std::int64_t x, std::uint64_t mask) const {
+        if (y < 0 || y >= height_ || x < 0 || x >= width_) {
+            return;
+        }
+        if (width_ - x < 64) {
+            mask &= ~(~std::uint64_t{0} << (width_ - x));
+        }
+        if (mask == 0) {
+            return;
+        }
+        Color *const row = pixels_ + static_cast<std::size_t>(y) * static_cast<std::size_t>(width_);
+        if (y + 1 < height_) {
+            warm_below(row, x, mask);
+        }
+        for (std::int64_t group = 0; group < 64; group += 16) {
+            const auto bits = static_cast<std::uint32_t>(mask >> group) & 0xFFFFU;
+            const std::int64_t column = x + group;
+            if (bits == 0) {
+                continue;
+            }
+            if (column + 16 <= width_) {
+                pattern_.fill_masked(reinterpret_cast<std::uint8_t *>(row + column), bits);
+                continue;
+            }
+            // A group that the image's right edge cuts: pixel by pixel.
+            for (std::int64_t i = 0; i < 16; ++i) {
+                if ((bits >> i & 1U) != 0) {
+                    row[column + i] = color_;
+                }
+            }
+        }
+    }
+
     void pixel(std::int64_t x, std::int64_t y) const {
         if (x >= 0 && x < width_ && y >= 0 && y < height_) {
             pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
@@ -225,6 +261,17 @@ class SpanPainter {
         }
         warm(below + size - 1);
         pattern_.fill(bytes + i, size - i);
+    }
+
+    // The lines below the set pixels of a masked word, first to last.
+    void warm_below(const Color *row, std::int64_t x, std::uint64_t mask) const {
+        const auto *const below = reinterpret_cast<const std::uint8_t *>(row + width_);
+        const std::int64_t first = x + std::countr_zero(mask);
+        const std::int64_t last = x + 63 - std::countl_zero(mask);
+        for (std::int64_t byte = 3 * first; byte < 3 * last + 3; byte += 64) {
+            warm(below + byte);
+        }
+        warm(below + 3 * last + 2);
     }
 
     static void warm(const std::uint8_t *line) {
