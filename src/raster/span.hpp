@@ -1,7 +1,8 @@
 #pragma once
 
 // Pieces every filled shape shares: integer square roots, exact rounding
-// division, and the one routine that paints a run of a row.
+// division, and the routines that paint a run of a row, or the pixels of a
+// row's 64 columns that a bit mask picks.
 
 #include <algorithm>
 #include <bit>
