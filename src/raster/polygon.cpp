@@ -429,7 +429,8 @@ class SortedRows {
         } else {
             paint_merged(painter, y);
         }
-        if (!arriving_.empty() || edges_end_in(y)) {
+        const bool ending = edges_end_in(y);
+        if (!arriving_.empty() || ending) {
             join_and_leave(y);
         }
         lanes_.step();
