@@ -6,6 +6,14 @@
 
 #include "pixpen.h"
 
+// The masked fill blends 16 bytes at a time where the target has vector
+// registers of that size; elsewhere it goes pixel by pixel.
+#if defined(__GNUC__) && (defined(__SSE2__) || defined(__ARM_NEON))
+#define PIXPEN_VECTOR_BLEND 1
+#else
+#define PIXPEN_VECTOR_BLEND 0
+#endif
+
 namespace pixpen::detail {
 
 // A colour repeated over a run of whole pixels, written as wide copies of a
@@ -57,7 +65,7 @@ class PatternFill {
     // on the bits: in a row crowded with short runs, each bit is as good as
     // random.
     void fill_masked(std::uint8_t *bytes, std::uint32_t mask) const {
-#if defined(__GNUC__)
+#if PIXPEN_VECTOR_BLEND
         // Byte j of the 48 belongs to pixel j / 3: its mask byte is all ones
         // where that pixel's bit, picked from the mask's low or high byte,
         // is set.
@@ -84,7 +92,7 @@ class PatternFill {
     }
 
   private:
-#if defined(__GNUC__)
+#if PIXPEN_VECTOR_BLEND
     using Bytes = std::uint8_t __attribute__((vector_size(kBlock)));
 
     static Bytes load(const std::uint8_t *bytes) {

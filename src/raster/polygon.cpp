@@ -792,7 +792,7 @@ void visit_rows(const Sweep &sweep, const LastRows &last_rows, std::int64_t heig
 // average over the rows the edges cross. The parity sweep tags its edges
 // in 32 bits, so a polygon with more points than that keeps the other.
 bool crowded(const PixpenPoint *points, std::size_t count, const SpanPainter &painter) {
-    if (std::uint64_t{count} > UINT32_MAX) {
+    if ((std::uint64_t{count} >> 32) != 0) {
         return false;
     }
     std::int64_t crossings = 0;
