@@ -123,17 +123,14 @@ void set_walk_offsets(Edge &edge, PixpenPoint start, PixpenPoint end) {
     split_offset(width - leftwards, dy, edge.last_floor, edge.last_threshold);
 }
 
-// First and last column the edge's walk sets in its crossing's row.
-// Below the edge's first row they already lie within its columns: there
-// the line is half a row's run away from the crossing on either side.
-void walk_columns(const Edge &edge, std::int64_t &first, std::int64_t &last) {
+// First and last column the edge's walk sets in its crossing's row, kept
+// within the edge's columns. Only the first row needs that: below it the
+// line is half a row's run from the crossing on either side, so the walk
+// lies within the edge already, and the lanes below skip the clamp.
+void walk_extent(const Edge &edge, std::int64_t &first, std::int64_t &last) {
     const std::int64_t x = edge.floor_x;
     first = x + edge.first_floor + (edge.remainder >= edge.first_threshold ? 1 : 0);
     last = x + edge.last_floor + (edge.remainder >= edge.last_threshold ? 1 : 0);
-}
-
-void walk_extent(const Edge &edge, std::int64_t &first, std::int64_t &last) {
-    walk_columns(edge, first, last);
     first = std::max<std::int64_t>(first, edge.x_min);
     last = std::min<std::int64_t>(last, edge.x_max);
 }
@@ -380,15 +377,39 @@ class EdgeLanes {
     std::array<std::vector<std::uint32_t>, kFieldCount> lanes_;
 };
 
-// Paints row y between two crossings, given by their keys: from the first
-// whole column at or after the opening one to the last at or before the
-// closing one.
-void paint_between(const SpanPainter &painter, std::int64_t y, std::int64_t opening,
-                   std::int64_t closing) {
-    painter.run(y, (opening + 1) >> 1, closing >> 1);
-}
-
 constexpr std::int64_t kNoRow = INT64_MAX;
+
+// The edges that go on below their first row, by their last row: those
+// that leave the edges in flight.
+class EdgeEndings {
+  public:
+    explicit EdgeEndings(const std::vector<Edge> &edges) {
+        for (std::size_t i = 0; i < edges.size(); ++i) {
+            if (edges[i].y_last > edges[i].y_first) {
+                endings_.push_back({edges[i].y_last, i});
+            }
+        }
+        std::sort(endings_.data(), endings_.data() + endings_.size(),
+                  [](const Ending &a, const Ending &b) { return a.y < b.y; });
+    }
+
+    // Hands the index of each edge whose last row is y to take(edge). The
+    // rows must be visited in order, none skipped while edges are in
+    // flight.
+    template <class Take> void take_row(std::int64_t y, Take take) {
+        for (; next_ < endings_.size() && endings_[next_].y <= y; ++next_) {
+            take(endings_[next_].edge);
+        }
+    }
+
+  private:
+    struct Ending {
+        std::int32_t y;
+        std::size_t edge;
+    };
+    std::vector<Ending> endings_;
+    std::size_t next_ = 0;
+};
 
 // The fill and the edges' walks, one row at a time from the top. A pair of
 // crossings paints one run: the fill between them and both edges' walk
@@ -403,14 +424,7 @@ constexpr std::int64_t kNoRow = INT64_MAX;
 class SortedRows {
   public:
     SortedRows(const PixpenPoint *points, std::size_t count, std::int64_t height)
-        : edges_(edges_by_first_row(points, count, height)) {
-        for (const Edge &edge : edges_) {
-            if (edge.y_last > edge.y_first) {
-                last_rows_.push_back(edge.y_last);
-            }
-        }
-        std::sort(last_rows_.data(), last_rows_.data() + last_rows_.size());
-    }
+        : edges_(edges_by_first_row(points, count, height)), endings_(edges_) {}
 
     bool idle() const { return lanes_.size() == 0; }
     std::int64_t next_start() const {
@@ -429,7 +443,8 @@ class SortedRows {
         } else {
             paint_merged(painter, y);
         }
-        const bool ending = edges_end_in(y);
+        bool ending = false;
+        endings_.take_row(y, [&](std::size_t) { ending = true; });
         if (!arriving_.empty() || ending) {
             join_and_leave(y);
         }
@@ -463,12 +478,6 @@ class SortedRows {
         Arrival *const begin = arriving_.data();
         std::sort(begin, begin + arriving_.size(),
                   [](const Arrival &a, const Arrival &b) { return a.key < b.key; });
-    }
-
-    bool edges_end_in(std::int64_t y) {
-        for (; ended_ < last_rows_.size() && last_rows_[ended_] < y; ++ended_) {
-        }
-        return ended_ < last_rows_.size() && last_rows_[ended_] == y;
     }
 
     // Pairs the crossing with the pending one and paints the pair, or
@@ -542,10 +551,9 @@ class SortedRows {
         lanes_.splice(y, joining_);
     }
 
-    std::vector<Edge> edges_;             // by first row
-    std::size_t next_ = 0;                // first edge not yet admitted
-    std::vector<std::int32_t> last_rows_; // of the edges that go on below their first
-    std::size_t ended_ = 0;               // last rows passed
+    std::vector<Edge> edges_; // by first row
+    std::size_t next_ = 0;    // first edge not yet admitted
+    EdgeEndings endings_;
     EdgeLanes lanes_{false};
     std::vector<Arrival> arriving_;
     std::vector<EdgeLanes::Joining> joining_;
@@ -647,15 +655,8 @@ class RowBits {
 class ParityRows {
   public:
     ParityRows(const PixpenPoint *points, std::size_t count, std::int64_t height)
-        : edges_(edges_by_first_row(points, count, height)), places_(edges_.size()) {
-        for (std::size_t i = 0; i < edges_.size(); ++i) {
-            if (edges_[i].y_last > edges_[i].y_first) {
-                endings_.push_back({edges_[i].y_last, static_cast<std::uint32_t>(i)});
-            }
-        }
-        std::sort(endings_.data(), endings_.data() + endings_.size(),
-                  [](const Ending &a, const Ending &b) { return a.y < b.y; });
-    }
+        : edges_(edges_by_first_row(points, count, height)), places_(edges_.size()),
+          endings_(edges_) {}
 
     bool idle() const { return steep_.size() == 0 && flat_.size() == 0; }
     std::int64_t next_start() const {
@@ -681,10 +682,6 @@ class ParityRows {
     }
 
   private:
-    struct Ending {
-        std::int32_t y;
-        std::uint32_t edge;
-    };
     // Where an edge in flight is: its lanes, and its place in them.
     struct Place {
         bool steep;
@@ -694,14 +691,14 @@ class ParityRows {
     // Looked up by edge, not searched for: with many edges in flight, a
     // search of them all in every row cost more than the lookups.
     void drop_ending(std::int64_t y) {
-        for (; ended_ < endings_.size() && endings_[ended_].y <= y; ++ended_) {
-            const Place place = places_[endings_[ended_].edge];
+        endings_.take_row(y, [&](std::size_t edge) {
+            const Place place = places_[edge];
             EdgeLanes &lanes = place.steep ? steep_ : flat_;
             lanes.remove(place.lane);
             if (place.lane < lanes.size()) {
                 places_[lanes.tag(place.lane)].lane = place.lane;
             }
-        }
+        });
     }
 
     // An edge's first row is the one where its walk may reach past its own
@@ -728,8 +725,7 @@ class ParityRows {
     std::vector<Edge> edges_; // by first row
     std::size_t next_ = 0;    // first edge not yet in flight
     std::vector<Place> places_;
-    std::vector<Ending> endings_; // of the edges that go on below their first row, by row
-    std::size_t ended_ = 0;
+    EdgeEndings endings_;
     EdgeLanes steep_{true}, flat_{false};
 };
 
@@ -873,6 +869,14 @@ bool key_in_row(const PixpenPoint *points, std::size_t count, std::size_t i, std
     place(edge, a, b, y);
     key = crossing_key(edge);
     return true;
+}
+
+// Paints row y between two crossings, given by their keys: from the first
+// whole column at or after the opening one to the last at or before the
+// closing one.
+void paint_between(const SpanPainter &painter, std::int64_t y, std::int64_t opening,
+                   std::int64_t closing) {
+    painter.run(y, (opening + 1) >> 1, closing >> 1);
 }
 
 // Without memory for the edge table: the same runs, from the crossings of
